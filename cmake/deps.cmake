@@ -1,0 +1,25 @@
+# Third-party libraries, all from the system (Debian packages on a PC, the
+# OpenWrt SDK's staging dir when cross-compiling).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
+
+find_library(IW_LIBRARY iw)
+find_path(IW_INCLUDE_DIR iwlib.h)
+if(IW_LIBRARY AND IW_INCLUDE_DIR)
+  add_library(box_iw INTERFACE)
+  target_link_libraries(box_iw INTERFACE ${IW_LIBRARY})
+  target_include_directories(box_iw INTERFACE ${IW_INCLUDE_DIR})
+endif()
+
+# OpenWrt's libuci when present; otherwise host/ provides a stand-in target 'uci'.
+find_library(UCI_LIBRARY uci)
+find_path(UCI_INCLUDE_DIR uci.h)
+if(UCI_LIBRARY AND UCI_INCLUDE_DIR)
+  add_library(uci INTERFACE)
+  target_link_libraries(uci INTERFACE ${UCI_LIBRARY})
+  target_include_directories(uci INTERFACE ${UCI_INCLUDE_DIR})
+  set(BOX_HAVE_REAL_UCI ON)
+endif()

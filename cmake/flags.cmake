@@ -1,0 +1,28 @@
+# Compiler and linker flags shared by every target.
+
+add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections
+                    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
+                    $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+if(BOX_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(BOX_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g)
+  add_link_options(-fsanitize=address,undefined)
+elseif(BOX_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -O1 -g)
+  add_link_options(-fsanitize=thread)
+elseif(NOT BOX_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "BOX_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+# box_program(<target>): a shipped binary. Small: -Os (MinSizeRel), dead
+# sections dropped, libstdc++ linked in statically so the box needs none.
+function(box_program target)
+  target_link_options(${target} PRIVATE -Wl,--gc-sections)
+  if(BOX_SANITIZE STREQUAL "")
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endfunction()

@@ -1,0 +1,42 @@
+#include "player.h"
+
+void post_command(player_ctx* ctx, int32_t cmd) {
+    pthread_mutex_lock(&g_cmd_lock);
+    ctx->command = cmd;
+    pthread_mutex_unlock(&g_cmd_lock);
+}
+
+int32_t take_command(player_ctx* ctx) {
+    pthread_mutex_lock(&g_cmd_lock);
+    int32_t cmd = ctx->command;
+    ctx->command = CMD_NONE;
+    pthread_mutex_unlock(&g_cmd_lock);
+    return cmd;
+}
+
+void post_pending_write(int32_t kind) {
+    pthread_mutex_lock(&g_pending_lock);
+    g_pending_write = kind;
+    pthread_mutex_unlock(&g_pending_lock);
+}
+
+int32_t take_pending_write() {
+    pthread_mutex_lock(&g_pending_lock);
+    int32_t kind = g_pending_write;
+    g_pending_write = PENDING_NONE;
+    pthread_mutex_unlock(&g_pending_lock);
+    return kind;
+}
+
+void request_thread_exit() {
+    pthread_mutex_lock(&g_pending_lock);
+    g_thread_exit = 1;
+    pthread_mutex_unlock(&g_pending_lock);
+}
+
+bool thread_exit_requested() {
+    pthread_mutex_lock(&g_pending_lock);
+    bool r = g_thread_exit != 0;
+    pthread_mutex_unlock(&g_pending_lock);
+    return r;
+}

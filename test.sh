@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#   build/       the programs as shipped (-Os), unit, end-to-end and fuzz-replay tests
+#   build-asan/  unit tests and fuzz targets under ASan+UBSan (clang, libFuzzer)
+#   build-tsan/  the player's threading tests under TSan
+set -uo pipefail
+cd "$(dirname "$0")"
+./setup.sh || exit 1
+
+jobs=$(nproc)
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
+
+configure_and_build() { # dir, cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DBOX_WERROR=$werror "$@" >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
+  [ "${PIPESTATUS[0]}" -eq 0 ]
+}
+
+status=0
+passed=0
+failed=0
+run_ctest() { # dir, label
+  local log
+  log=$(mktemp)
+  ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n1)
+  if [ -n "$line" ]; then
+    local total fail
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    fail=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+    passed=$((passed + total - fail))
+    failed=$((failed + fail))
+  fi
+  rm -f "$log"
+}
+
+mkdir -p build build-asan build-tsan
+echo "== build (as shipped)"
+configure_and_build build || exit 1
+echo "== build-asan (ASan+UBSan, clang)"
+configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=address \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ || exit 1
+echo "== build-tsan (TSan)"
+configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=thread || exit 1
+
+echo "== tests: build"
+run_ctest build
+echo "== tests: build-asan"
+run_ctest build-asan
+echo "== tests: build-tsan"
+run_ctest build-tsan
+
+echo "all: $passed passed, $failed failed"
+exit $status
