@@ -1,0 +1,208 @@
+#include "playstate.h"
+
+#include "atomic_file.h"
+#include "bounded.h"
+#include "dlog.h"
+#include "handles.h"
+#include "player.h"
+#include "shell.h"
+#include "tagtext.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+static char s_override[PATH_MAX];
+static const char* s_path = PLAYSTATE_FILE;
+
+const char* playstate_path() { return s_path; }
+
+void set_playstate_path(const char* path) {
+    copy_bounded(s_override, sizeof s_override, path);
+    s_path = s_override;
+}
+
+namespace {
+// g_doc is shared by both threads; every access holds g_doc_lock.
+class DocLock {
+public:
+    DocLock() { pthread_mutex_lock(&g_doc_lock); }
+    ~DocLock() { pthread_mutex_unlock(&g_doc_lock); }
+    DocLock(const DocLock&) = delete;
+    DocLock& operator=(const DocLock&) = delete;
+};
+}  // namespace
+
+char* xmlParseFile(const char* path) {
+    UniqueFile f(fopen(path, "r"));
+    if (!f) {
+        dlog("filename == NULL in %s %d\n", "xmlParseFile", 262);
+        return nullptr;
+    }
+    long size = -1;
+    if (fseek(f.get(), 0, SEEK_END) == 0) size = ftell(f.get());
+    if (size < 0 || fseek(f.get(), 0, SEEK_SET) != 0) {
+        dlog("read string failed in %s %d\n", "xmlParseFile", 281);
+        return nullptr;
+    }
+    // The working buffers hold less than XML_DOC_SIZE bytes; a longer file is
+    // refused rather than cut.
+    if ((size_t)size >= XML_DOC_SIZE) {
+        dlog("file too long %ld in %s %d\n", size, "xmlParseFile", 268);
+        return nullptr;
+    }
+    char* text = (char*)calloc((size_t)size + 2, 1);
+    if (!text) {
+        dlog("NULL == strinfile in %s %d\n", "xmlParseFile", 272);
+        return nullptr;
+    }
+    if (fread(text, 1, (size_t)size, f.get()) != (size_t)size) {
+        dlog("read string failed in %s %d\n", "xmlParseFile", 281);
+        free(text);
+        return nullptr;
+    }
+    return text;
+}
+
+// Replaces g_doc by the file's text; the caller holds g_doc_lock.
+static int reparse_locked(const char* path) {
+    free(g_doc);
+    g_doc = xmlParseFile(path);
+    if (!g_doc) {
+        dlog("Document not parsed successfully in %s %d\n", "iparsexmlfile", 174);
+        return -1;
+    }
+    return 0;
+}
+
+int iparsexmlfile(const char* path) {
+    if (!path) {
+        dlog("filename == NULL in %s %d\n", "iparsexmlfile", 163);
+        return -1;
+    }
+    DocLock lock;
+    return reparse_locked(path);
+}
+
+char* getIxmlValue(const char* tag) {
+    DocLock lock;
+    if (reparse_locked(s_path) != 0) {
+        dlog("parsexmlfile failed in %s %d\n", "getIxmlValue", 109);
+        return nullptr;
+    }
+    size_t off = 0, len = 0;
+    if (!tag_find_value(g_doc, strlen(g_doc), tag, &off, &len)) {
+        dlog("curNode == NULL in %s %d \n", "getIxmlValue", 125);
+        printf("g_doc=%s\n", g_doc);
+        return nullptr;
+    }
+    if (!fits_bounded(XML_VALUE_SIZE, len)) {
+        dlog("value too long in %s %d\n", "getIxmlValue", 131);
+        return nullptr;
+    }
+    char* value = (char*)malloc(len + 1);
+    if (!value) {
+        dlog("NULL == nodevalue in %s %d\n", "getIxmlValue", 143);
+        return nullptr;
+    }
+    memcpy(value, g_doc + off, len);
+    value[len] = '\0';
+    return value;
+}
+
+int setIxmlValue(const char* tag, const char* value) {
+    DocLock lock;
+    if (!g_doc) {
+        dlog("g_doc == NULL in %s %d  globleNode=%s\n", "setIxmlValue", 45, "");
+        return -1;
+    }
+    // A "<" in a written value would end it for every reader and could plant
+    // a tag ahead of the real one, so only the text before it is stored.
+    size_t vlen = tag_value_cut(value);
+    if (!fits_bounded(XML_VALUE_SIZE, vlen)) {
+        dlog("value too long in %s %d\n", "setIxmlValue", 52);
+        return -1;
+    }
+    char edited[XML_DOC_SIZE];
+    size_t doc_len = strlen(g_doc);
+    long n = tag_replace_value(g_doc, doc_len, tag, value, vlen, edited, sizeof edited);
+    if (n == -1) {
+        dlog("phead == NULL in %s %d  globleNode=%s\n", "setIxmlValue", 60, g_doc);
+        if (reparse_locked(s_path) != 0) dlog("parsexmlfile failed in %s %d\n", "setIxmlValue", 64);
+        return -1;
+    }
+    if (n < 0) {
+        dlog("document too long in %s %d\n", "setIxmlValue", 75);
+        return -1;
+    }
+    char* doc = (char*)malloc((size_t)n + 1);
+    if (!doc) {
+        dlog("NULL == newglobledoc in %s %d\n", "setIxmlValue", 80);
+        return -1;
+    }
+    memcpy(doc, edited, (size_t)n + 1);
+    free(g_doc);
+    g_doc = doc;
+    return 0;
+}
+
+int iSavexmlfile() {
+    {
+        DocLock lock;
+        if (!g_doc) {
+            dlog("g_doc == NULL in %s %d\n", "iSavexmlfile", 200);
+            return -1;
+        }
+        // Replaced whole through a synced temporary file, so a crash never
+        // leaves a truncated file that nothing would recreate.
+        if (write_file_atomic(s_path, g_doc, strlen(g_doc)) != 0) {
+            dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
+            return -1;
+        }
+    }
+    run_shell("sync");
+    return 0;
+}
+
+void free_doc() {
+    DocLock lock;
+    free(g_doc);
+    g_doc = nullptr;
+}
+
+static int set_value(const char* tag, const char* value, const char* name, int no) {
+    if (setIxmlValue(tag, value) != 0) {
+        dlog("setValue failed in %s %d\n", name, no);
+        return 1;
+    }
+    iSavexmlfile();
+    return 0;
+}
+
+static char* get_value(const char* tag, const char* name, int no) {
+    char* v = getIxmlValue(tag);
+    if (!v) dlog("getValue failed in %s %d\n", name, no);
+    return v;
+}
+
+int setxmlSongpath(const char* v) { return set_value("<url>", v, "setxmlSongpath", 556); }
+int setxmlPosition(const char* v) { return set_value("<position>", v, "setxmlPosition", 568); }
+int setxmlLength(const char* v) { return set_value("<length>", v, "setxmlLength", 580); }
+int setxmlPlaystate(const char* v) { return set_value("<playstate>", v, "setxmlPlaystate", 592); }
+int setxmlVolume(const char* v) { return set_value("<volume>", v, "setxmlVolume", 604); }
+int setxmlSeek(const char* v) { return set_value("<seek>", v, "setxmlSeek", 616); }
+int setxmlStartposition(const char* v) {
+    return set_value("<startposition>", v, "setxmlStartposition", 628);
+}
+int setxmlSongname(const char* v) { return set_value("<songname>", v, "setxmlSongname", 640); }
+int setxmlLoopMode(const char* v) { return set_value("<loop>", v, "setxmlLoopMode", 652); }
+
+char* getxmlPath() { return get_value("<url>", "getxmlPath", 680); }
+char* getxmlPosition() { return get_value("<position>", "getxmlPosition", 706); }
+char* getxmlLength() { return get_value("<length>", "getxmlLength", 732); }
+char* getxmlPlaystate() { return get_value("<playstate>", "getxmlPlaystate", 693); }
+char* getxmlVolume() { return get_value("<volume>", "getxmlVolume", 667); }
+char* getxmlSeek() { return get_value("<seek>", "getxmlSeek", 745); }
+char* getxmlStartposition() { return get_value("<startposition>", "getxmlStartposition", 758); }
+char* getxmlSongname() { return get_value("<songname>", "getxmlSongname", 719); }
+char* getxmlLoopMode() { return get_value("<loop>", "getxmlLoopMode", 771); }
