@@ -1,0 +1,209 @@
+// The play-state file reader and writer against real files in a temp dir.
+#include "playstate.h"
+#include "player.h"
+#include "tagtext.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const char* kDoc =
+    "<?xml version=\"1.0\"?>\n<root>\n"
+    "<startposition>33</startposition>\n<url></url>\n<position>12</position>\n"
+    "<length>200</length>\n<playstate>STOPPED</playstate>\n<volume>50</volume>\n"
+    "<seek>0</seek>\n<songname>x>y</songname>\n<loop>0</loop>\n</root>\n";
+
+class PlayStateFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/playstate_testXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        path_ = dir_ + "/playusb.xml";
+        set_playstate_path(path_.c_str());
+        free_doc();
+    }
+    void TearDown() override {
+        free_doc();
+        unlink(path_.c_str());
+        rmdir(dir_.c_str());
+    }
+    void write(const std::string& text) {
+        FILE* f = fopen(path_.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fwrite(text.data(), 1, text.size(), f);
+        fclose(f);
+    }
+    std::string read() {
+        std::string s;
+        FILE* f = fopen(path_.c_str(), "r");
+        if (!f) return "<missing>";
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        fclose(f);
+        return s;
+    }
+    int files_in_dir() {
+        int n = 0;
+        DIR* d = opendir(dir_.c_str());
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        closedir(d);
+        return n;
+    }
+    static std::string value(char* v) {
+        XmlValue owned(v);
+        return owned ? std::string(owned.get()) : std::string("<null>");
+    }
+    std::string dir_, path_;
+};
+
+TEST_F(PlayStateFile, ReaderFollowsTheValueRule) {
+    write(kDoc);
+    EXPECT_EQ(value(getxmlPath()), "");          // empty element: empty text, not nothing
+    EXPECT_EQ(value(getxmlSongname()), "x>y");   // ">" belongs to the value
+    EXPECT_EQ(value(getxmlPosition()), "12");    // not the <startposition> ahead of it
+    EXPECT_EQ(value(getxmlStartposition()), "33");
+    write("junk<volume>7<b>8</volume><volume>9</volume>");
+    EXPECT_EQ(value(getxmlVolume()), "7");       // cut at "<", first occurrence only
+    write("<seek>42");
+    EXPECT_EQ(value(getxmlSeek()), "42");        // value may run to the end of the text
+}
+
+TEST_F(PlayStateFile, SetterReplacesOnlyTheValue) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    EXPECT_EQ(setxmlPosition("7"), 0);
+    std::string expect = kDoc;
+    expect.replace(expect.find("<position>12") + 10, 2, "7");
+    EXPECT_EQ(read(), expect);
+    EXPECT_EQ(setxmlPosition("123456"), 0);
+    expect.replace(expect.find("<position>7") + 10, 1, "123456");
+    EXPECT_EQ(read(), expect);
+    EXPECT_EQ(setxmlStartposition(""), 0);
+    expect.replace(expect.find("<startposition>33") + 15, 2, "");
+    EXPECT_EQ(read(), expect);
+    EXPECT_EQ(files_in_dir(), 1);  // no temporary file left behind
+}
+
+TEST_F(PlayStateFile, SetterEditsMemoryNotTheFile) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlLoopMode()), "0");
+    // The web interface's change after the last read is overwritten: last writer wins.
+    write(std::string(kDoc).replace(std::string(kDoc).find("<loop>0") + 6, 1, "2"));
+    EXPECT_EQ(setxmlSeek("0"), 0);
+    EXPECT_EQ(read(), kDoc);
+}
+
+TEST_F(PlayStateFile, WrittenValueCannotPlantATag) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlPath()), "");
+    EXPECT_EQ(setxmlSongname("a<url>b"), 0);
+    EXPECT_EQ(value(getxmlSongname()), "a");
+    EXPECT_EQ(value(getxmlPath()), "");
+    EXPECT_EQ(read().find("<url>b"), std::string::npos);
+}
+
+TEST_F(PlayStateFile, MissingFileLeavesNoDocumentAndIsNotRecreated) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlVolume()), "50");
+    unlink(path_.c_str());
+    EXPECT_EQ(value(getxmlVolume()), "<null>");
+    EXPECT_EQ(g_doc, nullptr);
+    EXPECT_EQ(setxmlPlaystate("PLAYING"), 1);
+    EXPECT_EQ(read(), "<missing>");
+    write(kDoc);
+    EXPECT_EQ(value(getxmlPlaystate()), "STOPPED");
+    EXPECT_EQ(setxmlPlaystate("PLAYING"), 0);
+    EXPECT_EQ(value(getxmlPlaystate()), "PLAYING");
+}
+
+TEST_F(PlayStateFile, MissingTagIsNeverAdded) {
+    const std::string doc = "<url>/a.mp3</url><playstate>PAUSE</playstate>";
+    write(doc);
+    EXPECT_EQ(value(getxmlVolume()), "<null>");
+    EXPECT_EQ(setxmlVolume("10"), 1);
+    EXPECT_EQ(read(), doc);
+    // The failed set re-read the file, so the document is still usable.
+    EXPECT_EQ(setxmlPlaystate("PLAYING"), 0);
+    EXPECT_EQ(read(), "<url>/a.mp3</url><playstate>PLAYING</playstate>");
+}
+
+TEST_F(PlayStateFile, SizeLimitsAreRefusedNotOverrun) {
+    // A value of 127 bytes is read, 128 is refused.
+    std::string v127(127, 'v');
+    write("<songname>" + v127 + "</songname><url>" + v127 + "w</url>");
+    EXPECT_EQ(value(getxmlSongname()), v127);
+    EXPECT_EQ(value(getxmlPath()), "<null>");
+
+    // A file of 1023 bytes is read, 1024 is refused.
+    std::string pad = "<seek>1</seek>";
+    write(pad + std::string(1023 - pad.size(), ' '));
+    EXPECT_EQ(value(getxmlSeek()), "1");
+    write(pad + std::string(1024 - pad.size(), ' '));
+    EXPECT_EQ(value(getxmlSeek()), "<null>");
+    EXPECT_EQ(g_doc, nullptr);
+
+    // A set that would make the document 1024 bytes fails and leaves the file.
+    const std::string near = pad + std::string(1023 - pad.size(), ' ');
+    write(near);
+    ASSERT_EQ(value(getxmlSeek()), "1");
+    EXPECT_EQ(setxmlSeek("12"), 1);
+    EXPECT_EQ(read(), near);
+    EXPECT_EQ(setxmlSeek("0"), 0);  // same length still fits
+
+    write(kDoc);
+    ASSERT_EQ(value(getxmlSongname()), "x>y");
+    EXPECT_EQ(setxmlSongname(std::string(128, 's').c_str()), 1);
+    EXPECT_EQ(read(), kDoc);
+    EXPECT_EQ(setxmlSongname((std::string(127, 's') + "<" + std::string(200, 't')).c_str()), 0);
+    EXPECT_EQ(value(getxmlSongname()), std::string(127, 's'));
+}
+
+TEST_F(PlayStateFile, FailedWriteKeepsTheOldFile) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    ASSERT_EQ(setIxmlValue("<position>", "99"), 0);
+    // Files may not grow past a few bytes: the temporary file cannot be written.
+    struct rlimit old, small = {16, 16};
+    getrlimit(RLIMIT_FSIZE, &old);
+    small.rlim_max = old.rlim_max;
+    void (*prev)(int) = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    int r = iSavexmlfile();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, prev);
+    EXPECT_EQ(r, -1);
+    EXPECT_EQ(read(), kDoc);
+    EXPECT_EQ(files_in_dir(), 1);
+    EXPECT_EQ(iSavexmlfile(), 0);
+    EXPECT_NE(read().find("<position>99<"), std::string::npos);
+}
+
+TEST(TagText, ReplaceKeepsEveryOtherByte) {
+    const std::string doc = "a<x>12<y>b<x>3";
+    char out[64];
+    long n = tag_replace_value(doc.data(), doc.size(), "<x>", "7", 1, out, sizeof out);
+    ASSERT_EQ(n, 13);
+    EXPECT_STREQ(out, "a<x>7<y>b<x>3");
+    n = tag_replace_value(doc.data(), doc.size(), "<y>", "long", 4, out, sizeof out);
+    EXPECT_STREQ(out, "a<x>12<y>long<x>3");
+    n = tag_replace_value(doc.data(), doc.size() - 1, "<x>", "9", 1, out, sizeof out);
+    EXPECT_STREQ(out, "a<x>9<y>b<x>");
+    EXPECT_EQ(tag_replace_value(doc.data(), doc.size(), "<z>", "1", 1, out, sizeof out), -1);
+    EXPECT_EQ(tag_replace_value(doc.data(), doc.size(), "<x>", "1234", 4, out, 16), -2);
+    EXPECT_EQ(tag_replace_value(doc.data(), doc.size(), "<x>", "123", 3, out, 16), 15);
+    // Search stops at the given length: a tag cut by it is not found.
+    EXPECT_EQ(tag_replace_value(doc.data(), 3, "<x>", "1", 1, out, sizeof out), -1);
+}
+
+}  // namespace
