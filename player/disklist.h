@@ -1,0 +1,16 @@
+// The disk list: the playlist file at the root of the first USB disk, read
+// once when the player starts.
+#pragma once
+
+// Appended to the mount point to name the list file.
+constexpr char DISK_LIST_NAME[] = "/.udisklist";
+
+// Reads the list of the first "/tmp/mnt/" mount named in mounts_path; returns
+// a malloc'ed, NUL-terminated text (release with free), or null.
+char* getudisklist_from(const char* mounts_path);
+
+// getudisklist_from("/proc/self/mounts").
+char* getudisklist();
+
+// Stores getudisklist() into g_disk_list_text.
+void scanudisklist();

@@ -1,0 +1,36 @@
+// The disk playlist in memory and song selection: find an entry by URL or
+// by start offset, load an entry as the current song, choose the next one.
+//
+// These take g_player_lock (for g_cur_url, __singlesong, g_playlist_cur) and
+// the play-state file's lock themselves: call them holding none of the
+// player's locks.
+#pragma once
+
+// Bytes of a title that the start-offset search keeps.
+constexpr int TITLE_KEEP = 64;
+
+// Parses text and keeps its "Playlist" array (member name in any letter
+// case) as g_playlist. Returns 1, or 0 when text is null, is not JSON, has
+// no "Playlist" array or an empty one; the previous parse is released first.
+int playlist_parse(const char* text);
+
+// Releases the current parse: g_playlist null, g_playlist_count 0.
+void playlist_release();
+
+// Index of the first entry whose "url" is url; 0 when none is.
+int updatelistnumber(const char* url);
+
+// Makes entry index the current song: its "url" into url_buffer (URL_SIZE
+// bytes) and posted for the play-state file, "startpos" and "length" into
+// __singlesong, "title" into <songname>. An index outside the list loads
+// nothing. Always 0.
+int playlistGet_song(int index, char* url_buffer);
+
+// Makes the first entry whose "startpos" is start the current one and
+// publishes its title and length. 0, or -1 when no entry starts there.
+int updatenumbyposition(int start);
+
+// Advances g_playlist_cur as <loop> says (1 repeat, 2 the fixed random
+// order, else the next, wrapping) and loads that entry into g_cur_url.
+// Always 0.
+int playlist_next();
