@@ -1,0 +1,17 @@
+// The walk that the count, the staleness check and the writer share: the
+// disk's top directory in the order it yields its names, regular files only
+// (directories, links and DT_UNKNOWN entries are passed over), no descent.
+#pragma once
+
+#include "handles.h"
+
+class TopDirWalk {
+public:
+    explicit TopDirWalk(const char* dir) : dir_(opendir(dir)) {}
+    bool opened() const { return (bool)dir_; }
+    // The next regular file's name, or nullptr at the end.
+    const char* next();
+
+private:
+    UniqueDir dir_;
+};
