@@ -1,4 +1,10 @@
 // Output to the I2S audio device.
+//
+// Locking: open_audio_output, i2s_setup, i2s_write and i2s_close run with
+// g_player_lock held by their caller (the engine's play/stop sequences and
+// the decode step). i2s_set_volume comes from the playlist thread and takes
+// g_player_lock itself, so that it never sends a request to a descriptor
+// that a stop is closing at the same moment: call it without the lock.
 #pragma once
 
 #include "player.h"
@@ -15,12 +21,18 @@ constexpr unsigned long I2S_MUTE = 0x80044E29UL;
 
 constexpr const char* I2S_DEVICE = "/dev/i2s";
 
+// Opens the device write-only; g_i2s_fd gets the descriptor or 0.
 int i2s_open();
+// Opens (one retry after 4 s, else exit status 1) and configures the device
+// for ctx's codec.
 int open_audio_output(player_ctx* ctx);
 int i2s_setup(int rate, int channels, int bits);
 int i2s_set_volume(int volume);
 long i2s_write(const void* data, size_t length);
 int i2s_close();
+// <volume> from the play-state file (kept in g_volume_str), clamped 0..100.
 int read_volume();
+// g_volume_str clamped 0..100, without reading the file.
 int cached_volume();
+// The volume as the driver is sent it: 1..79 in steps of 5 from 45 to 80.
 int map_volume(int volume);

@@ -1,0 +1,138 @@
+// The decode step: one packet of the chosen stream per engine cycle, decoded,
+// converted to interleaved signed 16-bit and written to the device.
+#include "decoder.h"
+
+#include "dlog.h"
+#include "i2s.h"
+#include "song_media.h"
+
+#include <cstdio>
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+namespace {
+
+class PlayerLock {
+public:
+    PlayerLock() { pthread_mutex_lock(&g_player_lock); }
+    ~PlayerLock() { pthread_mutex_unlock(&g_player_lock); }
+    PlayerLock(const PlayerLock&) = delete;
+    PlayerLock& operator=(const PlayerLock&) = delete;
+};
+
+struct PacketUnref {
+    AVPacket* p;
+    ~PacketUnref() { av_packet_unref(p); }
+};
+
+enum StepResult { STEP_GO_ON = 0, STEP_DROP = 1, STEP_FAILED = -1 };
+
+// Writes all of data unless the state leaves STATE_PLAYING (the rest is
+// dropped); the device may take it in parts.
+StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
+    while (size > 0 && ctx->state == STATE_PLAYING) {
+        long n = i2s_write(data, size);
+        if (n < 0) {
+            dlog("write error!\n");
+            return STEP_FAILED;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return STEP_GO_ON;
+}
+
+StepResult output_frame(player_ctx* ctx, const AVFrame* f) {
+    if (is_pcm_s16(f))
+        return write_all(ctx, f->data[0], size_t(f->nb_samples) * f->ch_layout.nb_channels * 2);
+    SongMedia& m = song_media();
+    if (!m.converter.prepare(f)) {
+        printf("Cannot convert %s sample format to %s sample format\n",
+               av_get_sample_fmt_name(AVSampleFormat(f->format)),
+               av_get_sample_fmt_name(AV_SAMPLE_FMT_S16));
+        return STEP_DROP;
+    }
+    const int piece = PcmConverter::piece_samples(f);
+    for (int first = 0; first < f->nb_samples && ctx->state == STATE_PLAYING; first += piece) {
+        int count = f->nb_samples - first < piece ? f->nb_samples - first : piece;
+        long bytes = m.converter.convert(f, first, count, m.pcm);
+        if (bytes < 0) {
+            printf("av_audio_convert() failed\n");
+            return STEP_DROP;
+        }
+        StepResult r = write_all(ctx, m.pcm, size_t(bytes));
+        if (r != STEP_GO_ON) return r;
+    }
+    return STEP_GO_ON;
+}
+
+// Takes every frame the decoder has ready and writes it.
+StepResult drain_frames(player_ctx* ctx) {
+    AVFrame* frame = song_media().frame.get();
+    while (ctx->state == STATE_PLAYING) {
+        int r = avcodec_receive_frame(ctx->codec_ctx, frame);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return STEP_GO_ON;
+        if (r < 0) {
+            printf("==== decode error!\n");
+            return STEP_DROP;
+        }
+        StepResult w = output_frame(ctx, frame);
+        av_frame_unref(frame);
+        if (w != STEP_GO_ON) return w;
+    }
+    return STEP_GO_ON;
+}
+
+void update_position(player_ctx* ctx, const AVPacket* pkt) {
+    if (pkt->pts != AV_NOPTS_VALUE) {
+        AVRational tb = ctx->fmt_ctx->streams[ctx->stream_index]->time_base;
+        int64_t secs = int64_t(double(pkt->pts) * (double(tb.num) / double(tb.den)));
+        ctx->position_us = secs * 1000000;
+    } else {
+        dlog("\n%s:AV_NOPTS_VALUE\n\n", "dorvu_dec_loop");
+        ctx->position_us = av_gettime() - ctx->start_time_us;
+    }
+}
+
+// The input has ended: what the decoder still holds is played out too.
+void play_out(player_ctx* ctx) {
+    if (avcodec_send_packet(ctx->codec_ctx, nullptr) == 0) drain_frames(ctx);
+}
+
+}  // namespace
+
+int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
+    if (state != STATE_PLAYING) return 0;
+    PlayerLock lock;
+    if (ctx->state != STATE_PLAYING) return 0;
+    if (!ctx->fmt_ctx || !ctx->codec_ctx) {
+        dlog("%s:frame = NULL\n", "dorvu_dec_loop");
+        return -1;
+    }
+    AVPacket* pkt = song_media().packet.get();
+    PacketUnref unref{pkt};
+    for (;;) {
+        if (av_read_frame(ctx->fmt_ctx, pkt) < 0) {
+            dlog("Didn't find audio stream!\n");
+            av_packet_unref(pkt);
+            play_out(ctx);
+            return -1;
+        }
+        if (pkt->stream_index == ctx->stream_index) break;
+        av_packet_unref(pkt);
+    }
+    update_position(ctx, pkt);
+    int r = avcodec_send_packet(ctx->codec_ctx, pkt);
+    if (r == AVERROR(EAGAIN)) {
+        // Frames left over from a step cut short: take them, then retry.
+        if (drain_frames(ctx) == STEP_FAILED) return -1;
+        r = avcodec_send_packet(ctx->codec_ctx, pkt);
+    }
+    if (r < 0) {
+        printf("==== decode error!\n");
+        return 0;
+    }
+    return drain_frames(ctx) == STEP_FAILED ? -1 : 0;
+}

@@ -1,0 +1,131 @@
+#include "decoder.h"
+
+#include "bounded.h"
+#include "dlog.h"
+#include "playstate.h"
+#include "song_media.h"
+
+#include <cinttypes>
+#include <cstring>
+#include <unistd.h>
+
+static SongMedia s_media;
+
+SongMedia& song_media() { return s_media; }
+
+void release_song_media() {
+    s_media.packet.reset();
+    s_media.frame.reset();
+    s_media.converter.reset();
+}
+
+void close_decoder() {
+    usleep(1000);
+    player_ctx* ctx = g_player;
+    CodecPtr(ctx->codec_ctx).reset();
+    FormatPtr(ctx->fmt_ctx).reset();
+    ctx->codec_ctx = nullptr;
+    ctx->fmt_ctx = nullptr;
+    release_song_media();
+}
+
+void attempt_url(const char* url, int attempt, char* out, size_t size) {
+    const char* mms = strstr(url, "mms");
+    if (attempt == 0 || !mms || mms[3] != ':' || strlen(url) < 3) {
+        copy_bounded(out, size, url);
+        return;
+    }
+    static const char letters[] = "thu";
+    char prefix[5] = {url[0], url[1], url[2], letters[(attempt - 1) % 3], 0};
+    copy_bounded(out, size, prefix);
+    size_t used = strlen(out);
+    if (used < size) copy_bounded(out + used, size - used, url + 3);
+}
+
+static int last_audio_stream(const AVFormatContext* fmt) {
+    int found = -1;
+    for (unsigned i = 0; i < fmt->nb_streams; i++)
+        if (fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) found = int(i);
+    return found;
+}
+
+// One attempt; on success the contexts are in ctx and the stream's index is
+// returned, else -1 and nothing stays open.
+static int open_attempt(player_ctx* ctx, const char* name) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, name, nullptr, nullptr) < 0) {
+        dlog(" Can't open %s!\n", name);
+        return -1;
+    }
+    FormatPtr fmt(raw);
+    fmt->probesize = PROBE_SIZE;
+    fmt->max_analyze_duration = PROBE_DURATION_US;
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return -1;
+    av_dump_format(fmt.get(), 0, name, 0);
+
+    int index = last_audio_stream(fmt.get());
+    if (index < 0) {
+        dlog("Didn't find a audio stream!\n");
+        return -1;
+    }
+    AVStream* st = fmt->streams[index];
+    const AVCodec* dec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!dec) {
+        dlog("Didn't find a decoder for this audio stream!\n");
+        return -1;
+    }
+    CodecPtr codec(avcodec_alloc_context3(dec));
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!codec || !packet || !frame ||
+        avcodec_parameters_to_context(codec.get(), st->codecpar) < 0) {
+        dlog("Failed to open codec!\n");
+        return -1;
+    }
+    codec->thread_count = 1;
+    codec->pkt_timebase = st->time_base;
+    if (avcodec_open2(codec.get(), dec, nullptr) < 0) {
+        dlog("Failed to open codec!\n");
+        return -1;
+    }
+    s_media.packet = std::move(packet);
+    s_media.frame = std::move(frame);
+    ctx->fmt_ctx = fmt.release();
+    ctx->codec_ctx = codec.release();
+    return index;
+}
+
+static void publish_length(player_ctx* ctx, const AVStream* st) {
+    int64_t secs;
+    if (st->duration == AV_NOPTS_VALUE) {
+        dlog("\n%s:AV_NOPTS_VALUE\n\n", "open_song");
+        secs = UNKNOWN_DURATION_SEC;
+    } else {
+        secs = int64_t(double(st->duration) * (double(st->time_base.num) / double(st->time_base.den)));
+    }
+    ctx->duration_us = secs * 1000000;
+    char text[32];
+    long long shown = __singlesong.length != 0 ? __singlesong.length : secs;
+    snprintf(text, sizeof text, "%lld", shown);
+    if (setxmlLength(text) != 0) setxmlLength(text);
+    dlog("durationstr = %s  %lld\n", text, (long long)secs);
+}
+
+int open_song(const char* url) {
+    player_ctx* ctx = g_player;
+    char work[URL_SIZE];
+    for (int attempt = 0; attempt < OPEN_ATTEMPTS; attempt++) {
+        attempt_url(url, attempt, work, sizeof work);
+        dlog(" enter %s!\n", "open_song");
+        ctx->fmt_ctx = nullptr;
+        ctx->codec_ctx = nullptr;
+        ctx->stream_index = -1;
+        int index = open_attempt(ctx, work);
+        if (index < 0) continue;
+        publish_length(ctx, ctx->fmt_ctx->streams[index]);
+        ctx->stream_index = index;
+        return 0;
+    }
+    dlog("error when av_init\n");
+    return -1;
+}
