@@ -6,7 +6,7 @@ int32_t g_i2s_fd = 0;
 player_ctx* g_player = nullptr;
 char* g_cur_url = nullptr;
 char* g_disk_list_text = nullptr;
-int32_t g_seek_target = 0;
+std::atomic<int32_t> g_seek_target{0};
 int32_t g_song_stopped = 0;
 int64_t g_last_duration_us = 0;
 single_song __singlesong = {0, 0};

@@ -1,5 +1,7 @@
 #include "player.h"
 
+#include "bounded.h"
+
 void post_command(player_ctx* ctx, int32_t cmd) {
     pthread_mutex_lock(&g_cmd_lock);
     ctx->command = cmd;
@@ -39,4 +41,16 @@ bool thread_exit_requested() {
     bool r = g_thread_exit != 0;
     pthread_mutex_unlock(&g_pending_lock);
     return r;
+}
+
+void set_playstate_text(const char* text) {
+    pthread_mutex_lock(&g_pending_lock);
+    copy_bounded(g_playstate, sizeof g_playstate, text);
+    pthread_mutex_unlock(&g_pending_lock);
+}
+
+void playstate_text(char* out, size_t n) {
+    pthread_mutex_lock(&g_pending_lock);
+    copy_bounded(out, n, g_playstate);
+    pthread_mutex_unlock(&g_pending_lock);
 }

@@ -2,6 +2,8 @@
 // both threads use, the four locks and the two one-slot mailboxes.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <pthread.h>
 
@@ -62,7 +64,8 @@ extern int32_t g_i2s_fd;
 extern player_ctx* g_player;
 extern char* g_cur_url;
 extern char* g_disk_list_text;
-extern int32_t g_seek_target;
+// Written by the playlist thread before it posts CMD_SEEK, read by the engine.
+extern std::atomic<int32_t> g_seek_target;
 extern int32_t g_song_stopped;
 extern int64_t g_last_duration_us;
 extern single_song __singlesong;
@@ -77,6 +80,7 @@ extern int32_t g_pending_write;
 extern int32_t g_thread_exit;
 extern char g_disk_list_path[DISK_LIST_PATH_SIZE];
 extern char g_volume_str[VOLUME_STR_SIZE];
+// Both threads use it: only through playstate_text / set_playstate_text.
 extern char g_playstate[PLAYSTATE_SIZE];
 
 extern pthread_mutex_t g_cmd_lock;
@@ -91,3 +95,7 @@ void post_pending_write(int32_t kind);
 int32_t take_pending_write();
 void request_thread_exit();
 bool thread_exit_requested();
+
+// g_playstate under g_pending_lock (never held with another lock).
+void set_playstate_text(const char* text);
+void playstate_text(char* out, size_t n);

@@ -1,0 +1,138 @@
+#include "poll.h"
+
+#include "dlog.h"
+#include "i2s.h"
+#include "output.h"
+#include "engine.h"
+#include "player.h"
+#include "player_lock.h"
+#include "playlist.h"
+#include "playstate.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <unistd.h>
+
+static void sleep_seconds(unsigned s) { sleep(s); }
+
+// Hands the engine's pending write to the file; a failed one is posted again.
+static bool do_pending_write() {
+    int32_t kind = take_pending_write();
+    if (kind == PENDING_NONE) return false;
+    int r = 0;
+    if (kind == PENDING_PLAYSTATE) {
+        char state[PLAYSTATE_SIZE];
+        playstate_text(state, sizeof state);
+        r = setxmlPlaystate(state);
+    } else if (kind == PENDING_URL) {
+        char url[URL_SIZE];
+        {
+            MutexHold p(&g_player_lock);
+            memcpy(url, g_cur_url, URL_SIZE);
+        }
+        r = setxmlSongpath(url);
+    }
+    if (r != 0) post_pending_write(kind);
+    return true;
+}
+
+static bool url_is_current(const char* url) {
+    MutexHold p(&g_player_lock);
+    return strcmp(url, g_cur_url) == 0;
+}
+
+int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
+    if (thread_exit_requested()) {
+        free_doc();
+        return 1;
+    }
+    sleep_s(1);
+    if (do_pending_write()) {
+        sleep_s(1);
+        return 0;
+    }
+
+    // The stop of a new URL resets <startposition>, so a start position sent
+    // with the URL is read before it.
+    XmlValue held_start;
+    XmlValue url(getxmlPath());
+    if (url && !url_is_current(url.get())) {
+        dlog("path have changed %s in %s %d\n", url.get(), "updatePlayDate", 106);
+        held_start.reset(getxmlStartposition());
+        output_set_uri(url.get());
+        output_play();
+        sleep_s(1);
+    }
+
+    XmlValue state(getxmlPlaystate());
+    char believed[PLAYSTATE_SIZE];
+    playstate_text(believed, sizeof believed);
+    if (state && strcmp(state.get(), believed) != 0) {
+        dlog("***  state changed now=%s old=%s ***\n", state.get(), believed);
+        if (strcmp(state.get(), "PLAYING") == 0) {
+            setxmlPlaystate("PLAYING");
+            output_play();
+        } else if (strcmp(state.get(), "PAUSE") == 0) {
+            output_pause();
+        }
+        sleep_s(1);
+    }
+
+    XmlValue volume(getxmlVolume());
+    if (volume) {
+        int v = atoi(volume.get());
+        if (v != mem->volume) {
+            i2s_set_volume(v);
+            mem->volume = v;
+        }
+    }
+
+    XmlValue seek(getxmlSeek());
+    if (seek && atoi(seek.get()) > 0) {
+        output_seek(atoi(seek.get()));
+        setxmlSeek("0");
+    }
+
+    XmlValue start(held_start ? held_start.release() : getxmlStartposition());
+    if (start && atoi(start.get()) > 0) {
+        int s = atoi(start.get());
+        apply_startposition(s);
+        updatenumbyposition(s);
+        setxmlStartposition("0");
+    }
+
+    if (player_state() == STATE_PLAYING) {
+        char text[16];
+        snprintf(text, sizeof text, "%d", get_position_sec());
+        setxmlPosition(text);
+    }
+    return 0;
+}
+
+void* updatePlayDate(void*) {
+    sleep_seconds(2);
+    if (iparsexmlfile(playstate_path()) != 0)
+        dlog("parsexmlfile failed in %s %d\n", "updatePlayDate", 46);
+    PollMemory mem;
+    {
+        // g_volume_str is refreshed under this lock when a song opens.
+        MutexHold p(&g_player_lock);
+        mem.volume = cached_volume();
+    }
+    while (poll_cycle(&mem, sleep_seconds) == 0) {
+    }
+    return nullptr;
+}
+
+int start_playlist_thread() {
+    pthread_t t;
+    if (pthread_create(&t, nullptr, updatePlayDate, nullptr) != 0) {
+        dlog("create the playlist thread failed!\n");
+        return -1;
+    }
+    pthread_detach(t);
+    dlog("create the playlist thread success!\n");
+    return 0;
+}
