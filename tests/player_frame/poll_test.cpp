@@ -1,0 +1,182 @@
+// One poll cycle against a real play-state file, with the engine replaced
+// by a journal of the calls it receives.
+#include "fake_engine.h"
+#include "player.h"
+#include "playstate.h"
+#include "poll.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::vector<unsigned> g_sleeps;
+void fake_sleep(unsigned s) { g_sleeps.push_back(s); }
+
+using Calls = std::vector<std::string>;
+
+std::string doc(const std::string& url, const std::string& state, const std::string& volume,
+                const std::string& seek, const std::string& start) {
+    return "<root><url>" + url + "</url><position>0</position><length>0</length><playstate>" +
+           state + "</playstate><volume>" + volume + "</volume><seek>" + seek +
+           "</seek><startposition>" + start +
+           "</startposition><songname></songname><loop>0</loop></root>\n";
+}
+
+class PollCycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/poll_testXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        path_ = dir_ + "/playusb.xml";
+        set_playstate_path(path_.c_str());
+        static char url[URL_SIZE];
+        memset(url, 0, sizeof url);
+        strcpy(url, "/tmp/mnt/sda1/a.mp3");
+        g_cur_url = url;
+        set_playstate_text("PLAYING");
+        take_pending_write();
+        g_calls.clear();
+        g_sleeps.clear();
+        g_fake_state = STATE_PLAYING;
+        g_fake_position = 0;
+        g_fake_stop_on_set_uri = true;
+        mem_.volume = 80;
+    }
+    void TearDown() override {
+        free_doc();
+        unlink(path_.c_str());
+        rmdir(dir_.c_str());
+    }
+    void write(const std::string& text) {
+        FILE* f = fopen(path_.c_str(), "w");
+        fputs(text.c_str(), f);
+        fclose(f);
+    }
+    std::string get(char* (*getter)()) {
+        XmlValue v(getter());
+        return v ? v.get() : "<null>";
+    }
+    int cycle() { return poll_cycle(&mem_, fake_sleep); }
+
+    std::string dir_, path_;
+    PollMemory mem_;
+};
+
+TEST_F(PollCycle, QuietFileAsksForNothingButThePosition) {
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    g_fake_position = 42;
+    EXPECT_EQ(cycle(), 0);
+    EXPECT_EQ(g_calls, Calls{});
+    EXPECT_EQ(g_sleeps, std::vector<unsigned>{1});
+    EXPECT_EQ(get(getxmlPosition), "42");
+    // Not playing: the position is left alone.
+    g_fake_state = STATE_PAUSED;
+    g_fake_position = 50;
+    cycle();
+    EXPECT_EQ(get(getxmlPosition), "42");
+}
+
+TEST_F(PollCycle, PendingWriteComesFirstAndEndsTheCycle) {
+    write(doc("/tmp/mnt/sda1/other.mp3", "PAUSE", "10", "5", "0"));
+    // The write edits the document of the last read (the thread reads once at start).
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    set_playstate_text("STOPPED");
+    post_pending_write(PENDING_PLAYSTATE);
+    cycle();
+    EXPECT_EQ(get(getxmlPlaystate), "STOPPED");
+    EXPECT_EQ(g_calls, Calls{});
+    EXPECT_EQ(g_sleeps, (std::vector<unsigned>{1, 1}));
+    EXPECT_EQ(take_pending_write(), PENDING_NONE);
+
+    post_pending_write(PENDING_URL);
+    cycle();
+    EXPECT_EQ(get(getxmlPath), "/tmp/mnt/sda1/a.mp3");
+
+    // A write that cannot be made is posted again for the next cycle.
+    write("<playstate>PAUSE</playstate>");
+    free_doc();
+    post_pending_write(PENDING_URL);
+    cycle();
+    EXPECT_EQ(take_pending_write(), PENDING_URL);
+}
+
+TEST_F(PollCycle, NewUrlKeepsTheStartPositionSentWithIt) {
+    write(doc("/tmp/mnt/sda1/b.ape", "PLAYING", "80", "0", "240"));
+    cycle();
+    EXPECT_EQ(g_calls, (Calls{"set_uri /tmp/mnt/sda1/b.ape", "play", "startposition 240",
+                              "numbyposition 240"}));
+    EXPECT_EQ(get(getxmlStartposition), "0");
+    EXPECT_EQ(g_sleeps, (std::vector<unsigned>{1, 1}));
+}
+
+TEST_F(PollCycle, PlayStateChanges) {
+    // "STOPPED" from the web interface triggers nothing but the pause.
+    write(doc("/tmp/mnt/sda1/a.mp3", "STOPPED", "80", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, Calls{});
+    EXPECT_EQ(g_sleeps, (std::vector<unsigned>{1, 1}));
+
+    write(doc("/tmp/mnt/sda1/a.mp3", "PAUSE", "80", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, Calls{"pause"});
+
+    set_playstate_text("PAUSE");
+    g_calls.clear();
+    g_fake_state = STATE_PAUSED;
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, Calls{"play"});
+
+    // Equal to what the daemon believes: nothing, even if the engine differs.
+    set_playstate_text("PLAYING");
+    g_calls.clear();
+    g_fake_state = STATE_STOPPED;
+    cycle();
+    EXPECT_EQ(g_calls, Calls{});
+}
+
+TEST_F(PollCycle, SeekAndVolumeRequests) {
+    for (const char* idle : {"0", "-5", "abc"}) {
+        write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", idle, "0"));
+        cycle();
+        EXPECT_EQ(g_calls, Calls{}) << idle;
+        EXPECT_EQ(get(getxmlSeek), idle);
+    }
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "30", "-3"));
+    cycle();
+    EXPECT_EQ(g_calls, Calls{"seek 30"});
+    EXPECT_EQ(get(getxmlSeek), "0");
+    EXPECT_EQ(get(getxmlStartposition), "-3");
+
+    g_calls.clear();
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "loud", "0", "0"));
+    cycle();
+    cycle();
+    EXPECT_EQ(g_calls, Calls{"volume 0"});
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "150", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, (Calls{"volume 0", "volume 150"}));
+}
+
+TEST_F(PollCycle, ExitRequestReleasesTheDocument) {
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    request_thread_exit();
+    EXPECT_EQ(cycle(), 1);
+    EXPECT_EQ(g_doc, nullptr);
+    EXPECT_TRUE(g_sleeps.empty());
+    // The flag is for the whole process; later tests need it clear.
+    pthread_mutex_lock(&g_pending_lock);
+    g_thread_exit = 0;
+    pthread_mutex_unlock(&g_pending_lock);
+}
+
+}  // namespace
