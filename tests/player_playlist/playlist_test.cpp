@@ -122,12 +122,15 @@ TEST_F(Playlist, SearchByUrlTakesFirstExactMatchElseZero) {
                                       "{\"title\":\"no url\"}",
                                       "{\"URL\":\"/m/c.mp3\"}",
                                       "{\"url\":5}",
+                                      "{\"url\":\"/m/d1\",\"url\":\"/m/d2\"}",
                                       "{\"url\":\"" + longurl + "\"}",
                                       entry("/m/b.mp3", "b1", 1, 100),
                                       entry("/m/b.mp3", "b2", 240, 100)})
                                  .c_str()),
               1);
-    EXPECT_EQ(updatelistnumber("/m/b.mp3"), 5);
+    EXPECT_EQ(updatelistnumber("/m/b.mp3"), 6);
+    EXPECT_EQ(updatelistnumber("/m/d1"), 4);
+    EXPECT_EQ(updatelistnumber("/m/d2"), 0);  // only an entry's first "url" counts
     EXPECT_EQ(updatelistnumber("/m/a.mp3"), 0);
     EXPECT_EQ(updatelistnumber("/m/c.mp3"), 0);  // member names are case-sensitive
     EXPECT_EQ(updatelistnumber("/m/B.mp3"), 0);
