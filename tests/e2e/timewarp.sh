@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The time stand-in: warped sleeps are short; absolute deadlines, and runs
+# without a usable TIMEWARP, are not.
+source "$(dirname "$0")/lib.sh"
+
+lib=$BOX_BUILD/lib/libtimewarp.so
+probe=$BOX_BUILD/tests/e2e/timewarp_probe
+check "the preload library was built" test -f "$lib"
+check "the probe was built" test -x "$probe"
+
+# One box run; each line: the ms that `probe HOW SECONDS` took with TIMEWARP.
+out=$(boxrun --env LD_PRELOAD="$lib" --env PROBE="$probe" -- sh -c '
+    for how in sleep usleep nanosleep clock_rel; do TIMEWARP=40 $PROBE $how 4; done
+    TIMEWARP=40 $PROBE clock_abs 1
+    $PROBE nanosleep 1
+    TIMEWARP=junk $PROBE usleep 1
+    TIMEWARP=0 $PROBE sleep 1
+')
+read -r -d '' s_sleep s_usleep s_nano s_rel abs plain junk zero <<<"$out"
+for pair in "sleep:$s_sleep" "usleep:$s_usleep" "nanosleep:$s_nano" "clock_nanosleep:$s_rel"; do
+    ms=${pair#*:}
+    check "${pair%%:*} of 4 s with TIMEWARP=40 took ${ms} ms" test "${ms:-99999}" -lt 1500
+    check "${pair%%:*} of 4 s with TIMEWARP=40 still slept (${ms} ms)" test "${ms:-0}" -ge 90
+done
+check "an absolute deadline is kept (${abs} ms)" test "${abs:-0}" -ge 990
+check "no TIMEWARP, no change (${plain} ms)" test "${plain:-0}" -ge 990
+check "TIMEWARP=junk changes nothing (${junk} ms)" test "${junk:-0}" -ge 990
+check "TIMEWARP=0 changes nothing (${zero} ms)" test "${zero:-0}" -ge 990
