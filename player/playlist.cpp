@@ -3,6 +3,7 @@
 #include "bounded.h"
 #include "dlog.h"
 #include "player.h"
+#include "player_lock.h"
 #include "playstate.h"
 
 #include <cjson/cJSON.h>
@@ -13,17 +14,6 @@
 #include <memory>
 
 namespace {
-
-class Locked {
-public:
-    explicit Locked(pthread_mutex_t* m) : m_(m) { pthread_mutex_lock(m_); }
-    ~Locked() { pthread_mutex_unlock(m_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    pthread_mutex_t* m_;
-};
 
 struct JsonDeleter {
     void operator()(cJSON* p) const { cJSON_Delete(p); }
@@ -70,7 +60,7 @@ void load_entry_locked(int index, char* url_buffer) {
             const char* url = loadable_url(m);
             if (!url) continue;
             {
-                Locked p(&g_player_lock);
+                MutexHold p(&g_player_lock);
                 memset(url_buffer, 0, strlen(url_buffer));
                 copy_bounded(url_buffer, URL_SIZE, url);
             }
@@ -78,12 +68,12 @@ void load_entry_locked(int index, char* url_buffer) {
         } else if (named(m, "startpos")) {
             int start = int_of(m);
             {
-                Locked p(&g_player_lock);
+                MutexHold p(&g_player_lock);
                 __singlesong.position = start;
             }
             dlog("__singlesong.position =%lld= %d", (long long)start, start);
         } else if (named(m, "length")) {
-            Locked p(&g_player_lock);
+            MutexHold p(&g_player_lock);
             __singlesong.length = int_of(m);
         } else if (named(m, "title")) {
             const char* title = string_of(m);
@@ -96,7 +86,7 @@ void load_entry_locked(int index, char* url_buffer) {
 
 int playlist_parse(const char* text) {
     if (!text) return 0;
-    Locked list(&s_list_lock);
+    MutexHold list(&s_list_lock);
     release_locked();
     JsonDoc root(cJSON_Parse(text));
     if (!root) return 0;
@@ -112,14 +102,14 @@ int playlist_parse(const char* text) {
 }
 
 void playlist_release() {
-    Locked list(&s_list_lock);
+    MutexHold list(&s_list_lock);
     release_locked();
 }
 
 int updatelistnumber(const char* url) {
     dlog("====%s ENTER====\n", "updatelistnumber");
     if (!url) return 0;
-    Locked list(&s_list_lock);
+    MutexHold list(&s_list_lock);
     int index = 0;
     for (const cJSON* e = g_playlist ? g_playlist->child : nullptr; e && index < g_playlist_count;
          e = e->next, index++) {
@@ -136,11 +126,11 @@ int updatelistnumber(const char* url) {
 int playlistGet_song(int index, char* url_buffer) {
     dlog("====%s ENTER====\n", "playlistGet_song");
     if (g_verbose) {
-        Locked p(&g_player_lock);
+        MutexHold p(&g_player_lock);
         dlog("!!!!!!!!!!!__singlesong.position=%lld!!!!!!  __singlesong.length=%lld........\n",
              (long long)__singlesong.position, (long long)__singlesong.length);
     }
-    Locked list(&s_list_lock);
+    MutexHold list(&s_list_lock);
     load_entry_locked(index, url_buffer);
     return 0;
 }
@@ -151,7 +141,7 @@ int updatenumbyposition(int start) {
     char title[TITLE_KEEP + 1] = "";
     int found = -1;
     {
-        Locked list(&s_list_lock);
+        MutexHold list(&s_list_lock);
         int candidate = 0;
         int index = 0;
         for (const cJSON* e = g_playlist ? g_playlist->child : nullptr;
@@ -165,7 +155,7 @@ int updatenumbyposition(int start) {
                     size_t n = strlen(s);
                     copy_bounded_n(title, sizeof title, s, n < (size_t)TITLE_KEEP ? n : TITLE_KEEP);
                 } else if (named(m, "length")) {
-                    Locked p(&g_player_lock);
+                    MutexHold p(&g_player_lock);
                     __singlesong.length = int_of(m);
                 }
             }
@@ -179,7 +169,7 @@ int updatenumbyposition(int start) {
 
     long long length;
     {
-        Locked p(&g_player_lock);
+        MutexHold p(&g_player_lock);
         g_playlist_cur = found;
         length = (long long)__singlesong.length;
     }
@@ -201,13 +191,13 @@ int playlist_next() {
     XmlValue loop(getxmlLoopMode());
     int mode = loop ? atoi(loop.get()) : 0;
 
-    Locked list(&s_list_lock);
+    MutexHold list(&s_list_lock);
     int count = g_playlist ? g_playlist_count : 0;
     // No list to move in (it may be gone since the song started).
     if (count <= 0) return 0;
     int cur;
     {
-        Locked p(&g_player_lock);
+        MutexHold p(&g_player_lock);
         cur = g_playlist_cur;
     }
     if (mode == 1) {
@@ -219,11 +209,11 @@ int playlist_next() {
         cur = (int)(((int64_t)cur + 1) % count);
     }
     {
-        Locked p(&g_player_lock);
+        MutexHold p(&g_player_lock);
         g_playlist_cur = cur;
     }
     load_entry_locked(cur, g_cur_url);
-    Locked p(&g_player_lock);
+    MutexHold p(&g_player_lock);
     dlog("get next song %d, %d:%s\n", count, cur, g_cur_url);
     return 0;
 }
