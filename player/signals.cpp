@@ -5,6 +5,7 @@
 #include "playstate.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
@@ -31,9 +32,9 @@ void signal_exit_handler(int sig) {
     request_thread_exit();
     free_doc();
     sleep(1);
-    fflush(stdout);
-    // The other threads are still running: skip static destructors.
-    _exit(1);
+    // exit, not _exit: the device's last data is flushed by the exit-time
+    // handlers. The engine waits on the lock held here meanwhile.
+    exit(1);
 }
 
 static void* wait_for_exit_signal(void*) {
