@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# udisk_scan in the box sandbox, on a disk mounted at /tmp/mnt/sda1: the
+# exact list text, its result codes over a run of changes, CUE expansion,
+# awkward names read back as the player reads them, no disk, no music.
+source "$BOX_SRC/tests/e2e/lib.sh"
+box_need udisk_scan
+dump=$BOX_BUILD/tests/scanner/list_dump
+[ -x "$dump" ] || { fail "$dump was not built"; exit 1; }
+box_workdir
+
+# Shell helpers for the scripts run inside: scan records the exit status
+# (and anything printed), keep N saves the list as list.N.
+inside='D=/tmp/mnt/sda1; O=/box/out
+scan() { udisk_scan >>$O/printed 2>&1; echo $? >>$O/rc; }
+keep() { [ -f $D/.udisklist ] && cp $D/.udisklist $O/list.$1; true; }
+'
+
+# in_box CASE [BOXRUN-OPTIONS...] -- SCRIPT: SCRIPT on a copy of $BOX_WORK/CASE.
+in_box() {
+    local name=$1
+    shift
+    local opts=()
+    while [ "$1" != "--" ]; do opts+=("$1"); shift; done
+    out=$BOX_WORK/$name.out
+    mkdir -p "$out"
+    [ -d "$BOX_WORK/$name" ] && opts+=(--disk "$BOX_WORK/$name")
+    boxrun "${opts[@]}" --out "$out" -- sh -c "$inside$2" >"$out/box.log" 2>&1
+    assert_status 0 $? "$name: the box script ran"
+    assert_eq "" "$(cat "$out/printed" 2>/dev/null)" "$name: udisk_scan prints nothing"
+}
+statuses() { tr '\n' ' ' <"$out/rc"; }
+plain() { printf '{"url":"/tmp/mnt/sda1/%s","title":"%s","type":2,"startpos":0,"length":0}' "$1" "$1"; }
+
+# A disk of two music files, then one change after another.
+mkdir -p "$BOX_WORK/two"
+touch "$BOX_WORK/two/a.mp3" "$BOX_WORK/two/b.flac" "$BOX_WORK/two/README"
+in_box two -- '
+scan; keep 1; find $D -maxdepth 1 -type f -name "*.*" >$O/order
+ls -i $D/.udisklist >$O/inode.1
+scan; keep 2; ls -i $D/.udisklist >$O/inode.2
+touch $D/c.AAC; scan; scan; keep 3
+rm $D/a.mp3; scan; keep 4
+mv $D/b.flac $D/d.flac; scan; keep 5
+mkdir -p /tmp/mnt/sdb1 && mount --bind $D /tmp/mnt/sdb1 && umount $D
+D=/tmp/mnt/sdb1; scan; keep 6; scan
+ls -a $D >$O/files'
+assert_eq "1 2 1 2 1 1 1 2 " "$(statuses)" "two: results over the changes"
+want='{"Playlist":['
+sep=""
+while read -r path; do
+    name=${path##*/}
+    [ "$name" = .udisklist ] && continue
+    want+="$sep$(plain "$name")"
+    sep=","
+done <"$out/order"
+want+="]}"
+assert_file_text "$out/list.1" "$want" "two: the exact list text"
+assert_file_eq "$out/list.1" "$out/list.2" "two: an unchanged disk keeps its list byte for byte"
+assert_eq "$(cat "$out/inode.1")" "$(cat "$out/inode.2")" "two: the current list was not rewritten"
+assert_contains "$(cat "$out/list.3")" '"url":"/tmp/mnt/sda1/c.AAC"' "two: an added file is listed"
+assert_not_contains "$(cat "$out/list.4")" 'a.mp3' "two: a removed file is gone"
+assert_contains "$(cat "$out/list.5")" '"title":"d.flac"' "two: a renamed file is listed anew"
+assert_contains "$(cat "$out/list.6")" '"url":"/tmp/mnt/sdb1/d.flac"' "two: another mount point"
+assert_not_contains "$(cat "$out/files")" '.udisklist.' "two: no temporary file is left"
+
+# No disk: 255, and no list anywhere.
+in_box nodisk --no-disk -- 'scan; find /tmp -name ".udisklist*" >$O/found'
+assert_eq "255 " "$(statuses)" "nodisk: result"
+assert_eq "" "$(cat "$out/found")" "nodisk: nothing written"
+
+# No music: an old list is removed; a directory or a link named like music is no music.
+mkdir -p "$BOX_WORK/nomusic/x.mp3"
+touch "$BOX_WORK/nomusic/README" "$BOX_WORK/nomusic/a.mp3.txt" "$BOX_WORK/nomusic/a."
+ln -s README "$BOX_WORK/nomusic/l.mp3"
+printf '{"Playlist":[]}' >"$BOX_WORK/nomusic/.udisklist"
+in_box nomusic -- 'scan; scan; ls -a $D >$O/files'
+assert_eq "0 0 " "$(statuses)" "nomusic: results"
+assert_not_contains "$(cat "$out/files")" '.udisklist' "nomusic: the old list was removed"
+
+# A file named .mp3 is listed but never counted.
+mkdir -p "$BOX_WORK/dot"
+touch "$BOX_WORK/dot/.mp3"
+in_box dot -- 'scan; touch $D/a.mp3; scan; scan; keep 1'
+assert_eq "0 1 1 " "$(statuses)" "dot: results"
+assert_contains "$(cat "$out/list.1")" "$(plain .mp3)" "dot: .mp3 is listed"
+
+# An APE file (FLAC data under that name is enough for the probe) of
+# 600.9 s with a sheet of three tracks.
+mkdir -p "$BOX_WORK/ape"
+ffmpeg -loglevel error -f lavfi -i anullsrc=r=8000:cl=mono -t 600.9 -c:a flac -f flac "$BOX_WORK/ape/album.ape"
+printf 'REM DATE 1999\r\nPERFORMER "Band"\r\nTITLE "Album"\r\nFILE "album.ape" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE "One"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n    INDEX 01 04:10:30\r\n  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 08:00:00\r\n' \
+    >"$BOX_WORK/ape/album.cue"
+in_box ape -- 'scan; keep 1; scan'
+track() { printf '{"url":"/tmp/mnt/sda1/album.ape","title":"%s","type":2,"total":0,"startpos":%d,"length":%d}' "$@"; }
+assert_eq "1 1 " "$(statuses)" "ape: results (tracks outnumber files, so every run rebuilds)"
+assert_file_text "$out/list.1" "{\"Playlist\":[$(track One 1 246),$(track Two 250 226),$(track Three 480 116)]}" \
+    "ape: one entry per track"
+
+# Awkward names come back unchanged through the player's parser, and an
+# unchanged disk of them is still current.
+mkdir -p "$BOX_WORK/names"
+long=$(printf '\xe4\xb8\xad%.0s' $(seq 83))
+names=('say "hi".mp3' 'back\slash.flac' "$long.mp3" 'Ünïcödé ♪.m4a' '{"url":"x"},.wav')
+for n in "${names[@]}"; do touch "$BOX_WORK/names/$n"; done
+in_box names -- 'scan; keep 1; scan'
+assert_eq "1 2 " "$(statuses)" "names: written, then current"
+want=$(for n in "${names[@]}"; do printf '/tmp/mnt/sda1/%s\t%s\t0\t0\n' "$n" "$n"; done | sort)
+assert_eq "$want" "$("$dump" "$out/list.1" | sort)" "names: each path and name read back exactly"
