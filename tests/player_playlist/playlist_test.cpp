@@ -1,5 +1,6 @@
 // Song selection over parsed lists, with a real play-state file in a temp dir.
 #include "player.h"
+#include "player_lock.h"
 #include "playlist.h"
 #include "playstate.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -307,6 +309,31 @@ TEST_F(Playlist, NextWithoutAListOrOutsideItLoadsNothing) {
     playlist_next();
     EXPECT_STREQ(g_cur_url, "/old.mp3");
     EXPECT_EQ(take_pending_write(), PENDING_NONE);
+}
+
+// A new URL re-parses the list on the playlist thread while the engine
+// may be choosing the next song on the main thread.
+TEST_F(Playlist, ListReplacedWhileTheEngineMovesOn) {
+    // No play-state file: the selection runs without file writes.
+    set_playstate_path((dir_ + "/missing.xml").c_str());
+    free_doc();
+    const std::string three = plain_list(3), five = plain_list(5);
+    ASSERT_EQ(playlist_parse(five.c_str()), 1);
+    std::thread poll([&] {
+        for (int i = 0; i < 300; i++) {
+            playlist_parse((i % 2 ? three : five).c_str());
+            int cur = updatelistnumber("/m/2.mp3");
+            MutexHold p(&g_player_lock);
+            g_playlist_cur = cur;
+        }
+    });
+    for (int i = 0; i < 300; i++) playlist_next();
+    poll.join();
+    EXPECT_GE(g_playlist_cur, 0);
+    EXPECT_LT(g_playlist_cur, 5);
+    std::string url = g_cur_url;
+    EXPECT_TRUE(url.size() == 8 && url.compare(0, 3, "/m/") == 0 && url[3] >= '0' && url[3] < '5')
+        << url;
 }
 
 }  // namespace
