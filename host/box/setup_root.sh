@@ -13,10 +13,25 @@ readonly BOX_FAKE_PATHS="/usr/mips/cgi-bin/script/ClientStatus.sh /lib/wifi/wpa_
 # pseudo file systems it mounts fresh, and the host's machinery.
 readonly BOX_SKIP="proc sys dev tmp var run box mnt old_root lost+found"
 
-# A scratch tmpfs over an existing empty-ish host folder; only this namespace sees it.
+# Host folders that must stay reachable while the root is built.
+share_list=("$src_root" "${bins[@]}" "${shares[@]}")
+[ -z "${BOX_BUILD:-}" ] || share_list+=("$BOX_BUILD")
+[ -z "$disk" ] || share_list+=("$disk")
+[ -z "$config" ] || share_list+=("$config")
+[ -z "$flash" ] || share_list+=("$flash")
+[ -z "$out" ] || share_list+=("$out")
+
+# A scratch tmpfs over a host folder that the box does not carry over (or an
+# unused one), none of the folders above being under it; only this namespace
+# sees it.
 scratch=""
-for d in /srv /media /opt; do
-    [ -d "$d" ] && { scratch=$d; break; }
+for d in /run /srv /media; do
+    [ -d "$d" ] || continue
+    for s in "${share_list[@]}"; do
+        case "$s/" in "$d"/*) continue 2 ;; esac
+    done
+    scratch=$d
+    break
 done
 [ -n "$scratch" ] || die "no folder to mount the scratch space on"
 mount -t tmpfs -o mode=755 boxscratch "$scratch" || die "cannot mount a tmpfs (mount namespace not usable?)"
@@ -107,9 +122,7 @@ mount -t sysfs sysfs "$root/sys" 2>/dev/null || mount --rbind /sys "$root/sys" |
 
 # Host folders that the box's own /tmp (or another skipped folder) hides:
 # the tree, the build and whatever was asked for stay visible at their paths.
-share_list=("$src_root" "${bins[@]}" "${shares[@]}")
-[ -z "${BOX_BUILD:-}" ] || share_list+=("$BOX_BUILD")
-for d in "${share_list[@]}"; do
+for d in "$src_root" "${bins[@]}" "${shares[@]}" ${BOX_BUILD:+"$BOX_BUILD"}; do
     top=${d#/}; top=${top%%/*}
     case " $BOX_SKIP ${scratch#/} " in *" $top "*) ;; *) continue ;; esac
     [ -d "$d" ] || continue
