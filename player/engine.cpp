@@ -69,6 +69,10 @@ int player_play() {
         } else {
             open_audio_output(ctx);
             opened = true;
+            // A freshly opened file is at its start. A position left from the
+            // last song would make the seek to this entry's start look done
+            // already when the same track is started again at once.
+            ctx->position_us = 0;
             g_song_stopped = 0;
             ctx->state = STATE_PLAYING;
             start = __singlesong.position;

@@ -1,0 +1,38 @@
+# Inside the box: a disk without a list. Songs play once, as single songs.
+source "$BOX_SRC/tests/e2e/lib.sh"
+source "$BOX_SRC/tests/player_frame/dorvu_box.sh"
+source "$BOX_SRC/tests/player_engine/engine_lib.sh"
+D=/tmp/mnt/sda1
+
+playusb_default "" 50 0 >"$PLAYUSB"
+start_dorvu
+
+# An empty <url> and no list: four failed opens, stopped, "PLAYING" shown.
+wait_tag playstate PLAYING 5
+check "the empty URL was tried four times" wait_for 3 test "$(grep -c "Can't open" "$DORVU_LOG")" -eq 4
+assert_eq 0 "$(i2s_opens)" "the device is never opened"
+assert_contains "$(cat "$DORVU_LOG")" "error when av_init"
+
+# A URL not in any list plays once, then the player stays stopped.
+web_set url "$D/a.mp3"
+check "a.mp3 opened" wait_for 5 rates_are "44100 "
+wait_tag playstate STOPPED 8 "after its end the player stays stopped"
+assert_eq 0 "$(xml_get position)" "position reset at the stop"
+sleep 1.5
+assert_eq 1 "$(i2s_opens)" "no next song without a list"
+
+# A seek while stopped does nothing.
+seeks=$(grep -c "timestamp" "$DORVU_LOG")
+web_set seek 2
+wait_tag seek 0 3
+sleep 0.5
+assert_eq "$seeks" "$(grep -c "timestamp" "$DORVU_LOG")" "no seek made while stopped"
+assert_eq 1 "$(i2s_opens)" "nothing reopened by the seek"
+
+# "PLAYING" from the web interface plays the song again.
+web_set playstate PLAYING
+check "PLAYING after the stop plays the song again" wait_for 5 rates_are "44100 44100 "
+
+stop_dorvu
+assert_status 1 "$DORVU_STATUS"
+assert_eq STOPPED "$(xml_get playstate)"
