@@ -1,5 +1,6 @@
 #include "disk_scan.h"
 #include "json_text.h"
+#include "list_words.h"
 #include "music_name.h"
 #include "name_matcher.h"
 #include "top_dir.h"
@@ -58,8 +59,12 @@ bool check_disk_list(const DiskScan& s, const char* list_path) {
     if (count_entries(text) != s.music_count) return false;
 
     // Each name is looked for as the list writes it, anywhere in the text,
-    // and so is the mount directory; one pass finds them all.
-    NameMatcher names;
+    // and so is the mount directory. Names that stand whole in the list's
+    // strings are found at once; one automaton pass settles the rest.
+    // The text ends at its first zero byte, as a C string would.
+    size_t len = strlen(text.c_str());
+    ListWords words(text.c_str(), len);
+    NameMatcher rest;
     std::string pattern;
     TopDirWalk walk(s.mount_dir);
     if (!walk.opened()) return false;
@@ -67,12 +72,11 @@ bool check_disk_list(const DiskScan& s, const char* list_path) {
         if (!is_listed_name(s, name)) continue;
         pattern.clear();
         json_escape_append(pattern, name);
-        names.add(pattern);
+        if (!words.has(pattern)) rest.add(pattern);
     }
     pattern.clear();
     json_escape_append(pattern, s.mount_dir);
-    names.add(pattern);
-    // The text ends at its first zero byte, as a C string would.
-    names.scan(text.c_str(), strlen(text.c_str()));
-    return names.all_found();
+    rest.add(pattern);
+    rest.scan(text.c_str(), len);
+    return rest.all_found();
 }

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Disk list scan times as the disk grows: disks of 1,000, 5,000 and 10,000
+# (empty) music files in the box; the time to build the list anew and to
+# confirm a current one, and the ratio of the 10k time to the 1k time.
+# The scan is timed inside one process (best of 5 runs); the start-up of
+# the udisk_scan program (loading the FFmpeg libraries) is shown apart.
+# Prints figures only. Goal: ratio at most 12, a 10k confirm within 0.5 s.
+#   bench/scan_bench.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${1:-$src/build}")
+timer=$build/tests/scanner/scan_timer
+for f in "$build/bin/udisk_scan" "$timer"; do
+    [ -x "$f" ] || { echo "no $f; build first" >&2; exit 1; }
+done
+
+"$src/host/box/boxrun" --bin "$build/bin" -- bash -c '
+set -e
+D=/tmp/mnt/sda1 timer=$1
+best=999999
+for i in 1 2 3 4 5; do
+    t0=${EPOCHREALTIME/./}
+    udisk_scan || true
+    t=$(( (${EPOCHREALTIME/./} - t0) / 1000 ))
+    [ $t -lt $best ] && best=$t
+done
+echo "udisk_scan start-up and exit on a disk without music: $best ms"
+have=0
+printf "%8s %12s %12s %12s\n" files rebuild_ms confirm_ms list_bytes
+for n in 1000 5000 10000; do
+    # Names of a realistic length, all sharing long stretches of text.
+    while [ $have -lt $n ]; do
+        have=$((have + 1))
+        printf -v name "%05d Artist name - Song title number %d.mp3" $have $have
+        : >"$D/$name"
+    done
+    r=$($timer rebuild 5)
+    c=$($timer confirm 5)
+    printf "%8d %12s %12s %12d\n" $n $r $c $(wc -c <$D/.udisklist)
+    eval "r$n=$r c$n=$c"
+done
+awk -v r1=$r1000 -v r10=$r10000 -v c1=$c1000 -v c10=$c10000 "BEGIN {
+    printf \"ratio t(10k)/t(1k): rebuild %.1f, confirm %.1f\n\", r10 / r1, c10 / c1 }"
+' bench "$timer"
