@@ -1,0 +1,133 @@
+// The engine and the poll together on their own threads, with the play-state
+// file rewritten every few milliseconds; built with TSan as well. The I2S
+// device is the stand-in linked into this binary.
+#include "engine.h"
+#include "output.h"
+#include "player.h"
+#include "playstate.h"
+#include "poll.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int> g_shell_calls{0};
+int count_shell(const char*) {
+    ++g_shell_calls;
+    return 0;
+}
+
+void short_sleep(unsigned s) { usleep(s * 10 * 1000); }
+
+std::string slurp(const std::string& path) {
+    std::string s;
+    if (FILE* f = fopen(path.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        fclose(f);
+    }
+    return s;
+}
+
+int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::string playusb(const std::string& url, const char* state, int volume, int seek, int start,
+                    int loop) {
+    char buf[1024];
+    snprintf(buf, sizeof buf,
+             "<playusb>\n<url>%s</url>\n<position>0</position>\n<length>0</length>\n"
+             "<playstate>%s</playstate>\n<volume>%d</volume>\n<seek>%d</seek>\n"
+             "<startposition>%d</startposition>\n<songname></songname>\n<loop>%d</loop>\n"
+             "</playusb>\n",
+             url.c_str(), state, volume, seek, start, loop);
+    return buf;
+}
+
+TEST(EngineThreads, RapidRequestsFromTheFile) {
+    char tmpl[] = "/tmp/engine_threadsXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string a = dir + "/a.wav", b = dir + "/b.flac", file = dir + "/playusb.xml";
+    const std::string gen = "ffmpeg -loglevel error -nostdin -y -f lavfi -i sine=duration=2:sample_rate=8000 ";
+    ASSERT_EQ(system((gen + a).c_str()), 0);
+    ASSERT_EQ(system((gen + "-ac 2 " + b).c_str()), 0);
+    setenv("BOX_I2S_DIR", (dir + "/i2s").c_str(), 1);
+    setenv("BOX_I2S_SPEED", "8", 1);
+    set_playstate_path(file.c_str());
+    g_engine_shell = count_shell;
+
+    std::string list = "{\"Playlist\":[{\"url\":\"" + a + "\",\"title\":\"a\",\"startpos\":0,\"length\":0}," +
+                       "{\"url\":\"" + b + "\",\"title\":\"b\",\"startpos\":1,\"length\":1}]}";
+    g_disk_list_text = strdup(list.c_str());
+    const std::string tmp = file + ".web";
+    FILE* f = fopen(file.c_str(), "w");
+    fputs(playusb(a, "PLAYING", 50, 0, 0, 0).c_str(), f);
+    fclose(f);
+
+    ASSERT_EQ(output_gstreamer_init(), 0);
+    ASSERT_EQ(iparsexmlfile(file.c_str()), 0);
+    Nset_uri(g_player, a.c_str());
+    post_command(g_player, CMD_PLAY);
+    std::atomic<int> loop_result{-1};
+    std::thread engine([&] { loop_result = dorvu_loop(g_player); });
+
+    std::atomic<bool> stop{false};
+    std::thread poll([&] {
+        PollMemory mem{80};
+        while (!stop) poll_cycle(&mem, short_sleep);
+    });
+
+    // The web interface at its most restless: a new request every 15 ms.
+    const std::string urls[] = {a, b, dir + "/missing.mp3"};
+    const char* states[] = {"PLAYING", "PAUSE", "STOPPED"};
+    unsigned seed = 7;
+    for (int i = 0; i < 200; ++i) {
+        FILE* w = fopen(tmp.c_str(), "w");
+        ASSERT_NE(w, nullptr);
+        fputs(playusb(urls[rand_r(&seed) % 3], states[rand_r(&seed) % 3], rand_r(&seed) % 101,
+                      rand_r(&seed) % 3, rand_r(&seed) % 2, rand_r(&seed) % 3)
+                  .c_str(),
+              w);
+        fclose(w);
+        rename(tmp.c_str(), file.c_str());
+        usleep(15 * 1000);
+    }
+    stop = true;
+    poll.join();
+    post_command(g_player, CMD_QUIT);
+    engine.join();
+
+    EXPECT_EQ(loop_result, 0);
+    EXPECT_EQ(g_player, nullptr);
+    EXPECT_EQ(g_i2s_fd, 0);
+    // Every opening of the device was closed again, and stops that closed
+    // it flushed the caches with their three commands.
+    const std::string journal = slurp(dir + "/i2s/journal");
+    EXPECT_GT(count_of(journal, "open pcm-"), 3) << journal;
+    EXPECT_EQ(count_of(journal, "open pcm-"), count_of(journal, "close pcm-"));
+    EXPECT_EQ(g_shell_calls % 3, 0);
+    // The daemon's writes kept the document's structure: each tag once.
+    const std::string doc = slurp(file);
+    for (const char* tag : {"<url>", "<position>", "<length>", "<playstate>", "<volume>", "<seek>",
+                            "<startposition>", "<songname>", "<loop>"})
+        EXPECT_EQ(count_of(doc, tag), 1) << tag << " in " << doc;
+    EXPECT_EQ(count_of(doc, "<playstate>STOPPED<"), 1) << doc;
+
+    free_doc();
+    system(("rm -rf " + dir).c_str());
+}
+
+}  // namespace
