@@ -48,6 +48,7 @@ struct Opening {
 pthread_mutex_t s_lock = PTHREAD_MUTEX_INITIALIZER;
 Opening s_open[MAX_OPEN];
 long s_failed_opens;
+long s_fail_open_seen;
 
 long raw_open(const char* path, int flags, int mode) {
     return syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC, mode);
@@ -158,7 +159,8 @@ int standin_open() {
     Settings s = read_settings();
     mkdir(s.dir, 0755);
     pthread_mutex_lock(&s_lock);
-    if (s.fail_open <= 0) s_failed_opens = 0;
+    if (s.fail_open != s_fail_open_seen) s_failed_opens = 0;  // a new count starts
+    s_fail_open_seen = s.fail_open;
     Opening* slot = nullptr;
     for (Opening& o : s_open)
         if (o.fd == 0) {
@@ -186,6 +188,7 @@ int standin_open() {
     snprintf(slot->name, sizeof slot->name, "%s", name);
     slot->bits = 16;
     write_header(*slot);
+    syscall(SYS_lseek, slot->fd, long(WAV_HEADER_SIZE), SEEK_SET);
     pthread_mutex_unlock(&s_lock);
     journal(s, "open %s", name);
     return int(fd);

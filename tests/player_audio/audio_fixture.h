@@ -1,0 +1,67 @@
+// Test support for the audio path: songs made with the ffmpeg command in a
+// temp dir, the reference PCM the ffmpeg command decodes from them, the
+// stand-in's journal and WAV output, and a driver that plays a song through
+// open_song, open_audio_output and dorvu_dec_loop as the engine does.
+#pragma once
+
+#include "player.h"
+
+#include <string>
+#include <vector>
+
+struct Fixture {
+    const char* name;  // file name, extension included
+    const char* make;  // ffmpeg arguments between the inputs and the output
+    int rate;
+    int channels;
+    int audio_streams;
+    int length;  // seconds open_song publishes (16384: duration unknown)
+};
+
+// Every song the tests use (the nine disk formats ffmpeg can encode, mono and
+// stereo at 44.1 and 48 kHz, two audio streams, video plus audio).
+const std::vector<Fixture>& fixtures();
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Makes f in dir with the ffmpeg command; returns its path ("" on failure).
+std::string make_song(const TempDir& dir, const Fixture& f);
+// What "ffmpeg -i FILE -f s16le" gives for the file's last audio stream.
+std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams);
+
+std::string read_text(const std::string& path);
+std::vector<std::string> read_lines(const std::string& path);
+void write_text(const std::string& path, const std::string& text);
+// The PCM samples after a WAV file's 44-byte header.
+std::vector<int16_t> wav_samples(const std::string& path);
+// Largest difference between two sample runs of equal length, -1 if the
+// lengths differ.
+int max_sample_diff(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
+
+// A play-state file with all nine tags; volume "" leaves <volume> out.
+std::string playstate_doc(const std::string& volume);
+
+// Points the stand-in at a fresh directory and sets it unpaced.
+void use_standin_dir(const TempDir& dir);
+
+// Resets the player's globals to a fresh start with a zeroed context.
+void fresh_player();
+// As the engine plays a song: open it, open the device, run decode steps until
+// one returns -1 (or `max_steps` pass), then close device and decoder.
+// Returns open_song's result; *steps gets the number of steps run.
+int play_song(const std::string& url, int max_steps = 100000, int* steps = nullptr);
+
+// The fixture songs, made once per test binary on first use; the path of
+// the named one ("" if ffmpeg could not make it).
+std::string song(const std::string& name);

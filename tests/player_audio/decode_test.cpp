@@ -1,0 +1,191 @@
+// Songs of every disk format through open_song and the decode step: the PCM
+// the device receives must be what the ffmpeg command decodes.
+#include "audio_fixture.h"
+#include "decoder.h"
+#include "i2s.h"
+#include "playstate.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+class Decode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        use_standin_dir(dir_);
+        set_playstate_path(dir_.file("playusb.xml").c_str());
+        write_text(dir_.file("playusb.xml"), playstate_doc("50"));
+        fresh_player();
+    }
+    void TearDown() override { free_doc(); }
+    std::vector<std::string> journal() { return read_lines(dir_.file("journal")); }
+    std::string tag(const char* name) {
+        std::string doc = read_text(dir_.file("playusb.xml"));
+        std::string open = std::string("<") + name + ">";
+        size_t at = doc.find(open);
+        if (at == std::string::npos) return "<none>";
+        at += open.size();
+        return doc.substr(at, doc.find('<', at) - at);
+    }
+    TempDir dir_;
+};
+
+TEST_F(Decode, EveryFormatPlaysAsTheFfmpegCommandDecodesIt) {
+    int wav = 0;
+    for (const Fixture& f : fixtures()) {
+        SCOPED_TRACE(f.name);
+        std::string path = song(f.name);
+        ASSERT_FALSE(path.empty());
+        ASSERT_EQ(play_song(path), 0);
+        wav++;
+        std::vector<int16_t> want = reference_pcm(path, f.audio_streams);
+        ASSERT_GT(want.size(), size_t(f.rate) * f.channels);  // over a second of audio
+        std::vector<int16_t> got = wav_samples(dir_.file("pcm-" + std::to_string(wav) + ".wav"));
+        ASSERT_EQ(got.size(), want.size());
+        EXPECT_LE(max_sample_diff(got, want), 1);
+
+        std::vector<std::string> lines = journal();
+        ASSERT_GE(lines.size(), 8u);
+        std::vector<std::string> setup(lines.end() - 8, lines.end());
+        std::vector<std::string> expect = {
+            "open pcm-" + std::to_string(wav) + ".wav",
+            "FREQ " + std::to_string(f.rate),
+            "FORMAT 16",
+            "CHANNEL " + std::to_string(f.channels),
+            "VOLUME 65",
+            "MUTE 0",
+            "MUTE 1",
+            "close pcm-" + std::to_string(wav) + ".wav " + std::to_string(want.size() * 2)};
+        EXPECT_EQ(setup, expect);
+        EXPECT_EQ(tag("length"), std::to_string(f.length));
+        EXPECT_EQ(g_player->duration_us, f.length * 1000000LL);
+        // The last packet's time, in whole seconds.
+        EXPECT_EQ(g_player->position_us % 1000000, 0);
+        EXPECT_GE(g_player->position_us, 1000000);
+        EXPECT_LE(g_player->position_us, 2000000);
+    }
+}
+
+TEST_F(Decode, PartialWritesAreCompleted) {
+    setenv("BOX_I2S_PARTIAL", "1001", 1);  // odd, so writes split samples
+    std::string path = song("stereo441.mp3");
+    ASSERT_EQ(play_song(path), 0);
+    EXPECT_LE(max_sample_diff(wav_samples(dir_.file("pcm-1.wav")), reference_pcm(path, 1)), 1);
+}
+
+TEST_F(Decode, AFailedWriteEndsTheSong) {
+    setenv("BOX_I2S_FAIL_WRITE_AFTER", "20000", 1);
+    int steps = 0;
+    ASSERT_EQ(play_song(song("stereo441.flac"), 100000, &steps), 0);
+    std::vector<std::string> lines = journal();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 3], "write failed");
+    // Stopped well before the two seconds (about 350 kB) were written.
+    std::string wav = read_text(dir_.file("pcm-1.wav"));
+    EXPECT_GE(wav.size(), 44u + 20000u);
+    EXPECT_LT(wav.size(), 44u + 60000u);
+}
+
+TEST_F(Decode, EntryLengthIsPublishedInsteadOfTheFileLength) {
+    __singlesong.length = 200;
+    __singlesong.position = 1;
+    ASSERT_EQ(play_song(song("mono441.wav"), 3), 0);
+    EXPECT_EQ(tag("length"), "200");
+    EXPECT_EQ(g_player->duration_us, 2000000);
+}
+
+TEST_F(Decode, StepsOutsidePlayingDoNothing) {
+    player_ctx* ctx = g_player;
+    EXPECT_EQ(dorvu_dec_loop(ctx, STATE_PAUSED), 0);
+    EXPECT_EQ(dorvu_dec_loop(ctx, STATE_STOPPED), 0);
+    ctx->state = STATE_PLAYING;
+    EXPECT_EQ(dorvu_dec_loop(ctx, STATE_PLAYING), -1);  // nothing open
+
+    pthread_mutex_lock(&g_player_lock);
+    int opened = open_song(song("stereo441.mp3").c_str());
+    ctx->state = STATE_PAUSED;
+    pthread_mutex_unlock(&g_player_lock);
+    ASSERT_EQ(opened, 0);
+    // The engine saw "playing", then a pause came in: the step reads nothing.
+    int64_t before = avio_tell(ctx->fmt_ctx->pb);
+    EXPECT_EQ(dorvu_dec_loop(ctx, STATE_PLAYING), 0);
+    EXPECT_EQ(avio_tell(ctx->fmt_ctx->pb), before);
+    pthread_mutex_lock(&g_player_lock);
+    close_decoder();
+    pthread_mutex_unlock(&g_player_lock);
+    EXPECT_EQ(ctx->fmt_ctx, nullptr);
+    EXPECT_EQ(ctx->codec_ctx, nullptr);
+}
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) n++;
+    return n;
+}
+
+TEST_F(Decode, FailedOpensAreTriedFourTimes) {
+    write_text(dir_.file("noise.mp3"), std::string(5000, 'x'));
+    std::string missing = dir_.file("missing.mp3");
+    g_verbose = 1;
+    pthread_mutex_lock(&g_player_lock);
+    ::testing::internal::CaptureStdout();
+    int r_missing = open_song(missing.c_str());
+    std::string out_missing = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::CaptureStdout();
+    int r_mms = open_song("mms://127.0.0.1:9/x");
+    std::string out_mms = ::testing::internal::GetCapturedStdout();
+    int r_noise = open_song(dir_.file("noise.mp3").c_str());
+    int r_empty = open_song("");
+    pthread_mutex_unlock(&g_player_lock);
+    g_verbose = 0;
+
+    EXPECT_EQ(r_missing, -1);
+    EXPECT_EQ(r_mms, -1);
+    EXPECT_EQ(r_noise, -1);
+    EXPECT_EQ(r_empty, -1);
+    EXPECT_EQ(count(out_missing, " enter open_song!\n"), 4);
+    EXPECT_EQ(count(out_missing, " Can't open " + missing + "!\n"), 4);
+    EXPECT_EQ(count(out_missing, "error when av_init"), 1);
+    for (const char* name : {"mms://", "mmst://", "mmsh://", "mmsu://"})
+        EXPECT_EQ(count(out_mms, std::string(" Can't open ") + name + "127.0.0.1:9/x!"), 1) << name;
+    EXPECT_EQ(g_player->fmt_ctx, nullptr);
+    EXPECT_EQ(g_player->codec_ctx, nullptr);
+    EXPECT_EQ(g_player->stream_index, -1);
+}
+
+TEST(AttemptUrl, MmsGetsTHUThenOtherUrlsStayUnchanged) {
+    char out[URL_SIZE];
+    const char* mms[] = {"mms://radio/x", "mmst://radio/x", "mmsh://radio/x", "mmsu://radio/x"};
+    for (int i = 0; i < 4; i++) {
+        attempt_url("mms://radio/x", i, out, sizeof out);
+        EXPECT_STREQ(out, mms[i]);
+    }
+    for (int i = 0; i < 4; i++) {
+        attempt_url("/tmp/mnt/sda1/mms.mp3", i, out, sizeof out);
+        EXPECT_STREQ(out, "/tmp/mnt/sda1/mms.mp3");
+        attempt_url("http://host/a.mp3", i, out, sizeof out);
+        EXPECT_STREQ(out, "http://host/a.mp3");
+    }
+    std::string longest = "mms:" + std::string(URL_SIZE - 5, 'a');
+    attempt_url(longest.c_str(), 2, out, sizeof out);
+    EXPECT_EQ(strlen(out), size_t(URL_SIZE - 1));
+    EXPECT_EQ(std::string(out, 5), "mmsh:");
+}
+
+// Opening and closing many songs leaves nothing behind (LeakSanitizer in the
+// ASan build reports what a song would leak).
+TEST_F(Decode, ManySongsOpenAndClose) {
+    for (int i = 0; i < 30; i++) {
+        const Fixture& f = fixtures()[i % fixtures().size()];
+        ASSERT_EQ(play_song(song(f.name), 5), 0) << f.name;
+    }
+    EXPECT_EQ(g_i2s_fd, 0);
+}
+
+}  // namespace
