@@ -107,7 +107,7 @@ box_fake_spawn "$w/out" wifi "hostapd -P /var/run/wifi-phy0.pid -B /var/run/host
 rm -f "$w/out/fake/wifi.status"
 cat >"$w/out/scenario.sh" <<'EOF'
 ps -w | grep velmar | grep -v grep | cut -c 16-
-killall velmar
+killall velmar; sleep 0.2
 pidof velmar || echo "velmar gone"
 wifi up
 ps | grep hostapd | grep -v grep | cut -c 16-
