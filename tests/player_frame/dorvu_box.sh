@@ -36,9 +36,12 @@ wait_tag() {
     fi
 }
 
+# DORVU_ENV: NAME=VALUE words for dorvu alone (the device and time stand-ins),
+# so that the script's own sleeps keep their length.
 DORVU_LOG=/box/out/dorvu.log
 start_dorvu() {
-    dorvu --log >"$DORVU_LOG" 2>&1 &
+    # shellcheck disable=SC2086
+    env ${DORVU_ENV:-} dorvu --log >"$DORVU_LOG" 2>&1 &
     DORVU_PID=$!
 }
 
