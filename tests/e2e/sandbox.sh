@@ -143,3 +143,17 @@ changed=$(find /etc /usr /srv /media -xdev -newer "$marker" 2>/dev/null | head -
 assert_eq "" "$changed" "no host file under /etc /usr /srv /media changed"
 check "no /box on the host" test ! -e /box
 check "no /usr/mips on the host" test ! -e /usr/mips
+
+# --- the helper library's own accounting ------------------------------------
+lib_run() { bash -c "source '$BOX_SRC/tests/e2e/lib.sh'; $1" 2>&1; }
+out=$(lib_run 'assert_eq a a; assert_eq a b "mismatch"')
+assert_status 1 $? "a failed assert fails the script"
+assert_contains "$out" "1 passed, 1 failed"
+out=$(lib_run 'true')
+assert_status 1 $? "a script without checks fails"
+out=$(lib_run 'pass; exit 3')
+assert_status 1 $? "a script that stops early fails"
+out=$(lib_run 'box_workdir; d=$BOX_WORK; (sleep 0.3; touch "$d/late") & check "waited" wait_for 3 test -e "$d/late"; if wait_for 0 false; then fail "wait_for 0 false succeeded"; else pass; fi; echo "dir=$d"')
+assert_status 0 $? "wait_for sees a late file and gives up in time"
+dir=$(sed -n 's/^dir=//p' <<<"$out")
+check "box_workdir removes its folder at exit" test -n "$dir" -a ! -e "$dir"
