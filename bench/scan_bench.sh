@@ -2,7 +2,7 @@
 # Disk list scan times as the disk grows: disks of 1,000, 5,000 and 10,000
 # (empty) music files in the box; the time to build the list anew and to
 # confirm a current one, and the ratio of the 10k time to the 1k time.
-# The scan is timed inside one process (best of 5 runs); the start-up of
+# The scan is timed inside one process (best of 15 runs); the start-up of
 # the udisk_scan program (loading the FFmpeg libraries) is shown apart.
 # Prints figures only. Goal: ratio at most 12, a 10k confirm within 0.5 s.
 #   bench/scan_bench.sh [BUILD_DIR]     (default: build)
@@ -34,8 +34,8 @@ for n in 1000 5000 10000; do
         printf -v name "%05d Artist name - Song title number %d.mp3" $have $have
         : >"$D/$name"
     done
-    r=$($timer rebuild 5)
-    c=$($timer confirm 5)
+    r=$($timer rebuild 15)
+    c=$($timer confirm 15)
     printf "%8d %12s %12s %12d\n" $n $r $c $(wc -c <$D/.udisklist)
     eval "r$n=$r c$n=$c"
 done

@@ -62,21 +62,25 @@ bool check_disk_list(const DiskScan& s, const char* list_path) {
     // and so is the mount directory. Names that stand whole in the list's
     // strings are found at once; one automaton pass settles the rest.
     // The text ends at its first zero byte, as a C string would.
+    std::string pattern;
+    json_escape_append(pattern, s.mount_dir);
+    if (!strstr(text.c_str(), pattern.c_str())) return false;
     size_t len = strlen(text.c_str());
     ListWords words(text.c_str(), len);
     NameMatcher rest;
-    std::string pattern;
     TopDirWalk walk(s.mount_dir);
     if (!walk.opened()) return false;
+    size_t left = 0;
     while (const char* name = walk.next()) {
         if (!is_listed_name(s, name)) continue;
         pattern.clear();
         json_escape_append(pattern, name);
-        if (!words.has(pattern)) rest.add(pattern);
+        if (!words.has(pattern)) {
+            rest.add(pattern);
+            left++;
+        }
     }
-    pattern.clear();
-    json_escape_append(pattern, s.mount_dir);
-    rest.add(pattern);
+    if (left == 0) return true;
     rest.scan(text.c_str(), len);
     return rest.all_found();
 }

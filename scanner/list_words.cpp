@@ -6,6 +6,7 @@ ListWords::ListWords(const char* text, size_t len) {
     // Runs between double quotes. An escaped quote splits a string here,
     // which only sends that name on to the full search.
     const char* end = text + len;
+    words_.reserve(len / 32);  // a list entry holds four strings in ~150 bytes
     const char* p = (const char*)memchr(text, '"', len);
     while (p) {
         const char* start = p + 1;
