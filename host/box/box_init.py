@@ -218,6 +218,9 @@ def status_of(st):
 
 
 def main():
+    # As PID 1 a default disposition means "ignored": Ctrl-C ends the command
+    # (same process group), and then the box, without a Python traceback here.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     o, command = read_settings()
     root = build_root(o)
     path = ":".join(["/box/fakes"] + o["bin"] + ["/usr/sbin", "/usr/bin", "/sbin", "/bin", "/box/lib"])
