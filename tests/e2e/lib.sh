@@ -134,7 +134,8 @@ assert_status() { # expected-status actual-status [what]
 wait_for() {
     local limit=$1
     shift
-    local tries=$((limit * 10))
+    local tries
+    tries=$(awk -v s="$limit" 'BEGIN { print int(s * 10) }') # tenths; "0.5" works too
     while [ $tries -gt 0 ]; do
         "$@" && return 0
         sleep 0.1
