@@ -126,6 +126,85 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
         EXPECT_EQ(count_of(doc, tag), 1) << tag << " in " << doc;
     EXPECT_EQ(count_of(doc, "<playstate>STOPPED<"), 1) << doc;
 
+    free(g_disk_list_text);
+    g_disk_list_text = nullptr;
+    free_doc();
+    system(("rm -rf " + dir).c_str());
+}
+
+bool wait_until(bool (*cond)(), int ms) {
+    for (int i = 0; i < ms / 10; ++i) {
+        if (cond()) return true;
+        usleep(10 * 1000);
+    }
+    return cond();
+}
+
+std::string g_journal_path;
+bool two_opens() { return count_of(slurp(g_journal_path), "open pcm-") == 2; }
+bool playing() { return player_state() == STATE_PLAYING; }
+bool paused() { return player_state() == STATE_PAUSED; }
+bool stopped() { return player_state() == STATE_STOPPED; }
+
+// Commands straight to the engine, one at a time, on a single song.
+TEST(EngineThreads, PlayPauseSeekStopOnOneSong) {
+    char tmpl[] = "/tmp/engine_seqXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string song = dir + "/s.wav", file = dir + "/playusb.xml";
+    ASSERT_EQ(system(("ffmpeg -loglevel error -nostdin -y -f lavfi -i "
+                      "sine=duration=6:sample_rate=8000 " + song).c_str()), 0);
+    setenv("BOX_I2S_DIR", (dir + "/i2s").c_str(), 1);
+    setenv("BOX_I2S_SPEED", "1", 1);
+    g_journal_path = dir + "/i2s/journal";
+    set_playstate_path(file.c_str());
+    g_engine_shell = count_shell;
+    FILE* f = fopen(file.c_str(), "w");
+    fputs(playusb("", "STOPPED", 50, 0, 0, 0).c_str(), f);
+    fclose(f);
+    ASSERT_EQ(iparsexmlfile(file.c_str()), 0);
+
+    // g_disk_list_text stays null: no list, a single song
+    ASSERT_EQ(g_disk_list_text, nullptr);
+    ASSERT_EQ(output_gstreamer_init(), 0);
+    Nset_uri(g_player, song.c_str());
+    EXPECT_EQ(g_list_mode, LIST_MODE_SINGLE);
+    player_ctx* ctx = g_player;
+    post_command(ctx, CMD_PLAY);
+    std::thread engine([ctx] { dorvu_loop(ctx); });
+
+    ASSERT_TRUE(wait_until(playing, 3000));
+    // Play while playing opens the song again from its start.
+    post_command(ctx, CMD_PLAY);
+    EXPECT_TRUE(wait_until(two_opens, 3000));
+    ASSERT_TRUE(wait_until(playing, 3000));
+
+    post_command(ctx, CMD_PAUSE);
+    ASSERT_TRUE(wait_until(paused, 1000));
+    EXPECT_EQ(get_position_sec(), 0);  // paused reports 0
+    EXPECT_NE(slurp(file).find("<playstate>PAUSE<"), std::string::npos);
+    output_seek(3);  // a seek while paused moves the position
+    usleep(100 * 1000);
+    post_command(ctx, CMD_PLAY);  // resume: no new opening
+    ASSERT_TRUE(wait_until(playing, 1000));
+    EXPECT_GE(get_position_sec(), 3);
+    EXPECT_EQ(count_of(slurp(g_journal_path), "open pcm-"), 2);
+
+    post_command(ctx, CMD_STOP);
+    ASSERT_TRUE(wait_until(stopped, 1000));
+    EXPECT_EQ(get_position_sec(), 6);  // after a stop: the song's length
+    EXPECT_EQ(g_shell_calls % 3, 0);
+    const int shells = g_shell_calls;
+    output_seek(2);  // nothing to seek while stopped
+    usleep(100 * 1000);
+    EXPECT_EQ(player_state(), STATE_STOPPED);
+    EXPECT_EQ(get_position_sec(), 6);
+    post_command(ctx, CMD_QUIT);
+    engine.join();
+    EXPECT_EQ(g_shell_calls, shells);  // quitting while stopped closes nothing
+    const std::string doc = slurp(file);
+    EXPECT_NE(doc.find("<playstate>STOPPED<"), std::string::npos) << doc;
+    EXPECT_NE(doc.find("<position>0<"), std::string::npos) << doc;
     free_doc();
     system(("rm -rf " + dir).c_str());
 }
