@@ -30,6 +30,7 @@ constexpr int MAX_OPEN = 8;
 struct Settings {
     char dir[512];
     double speed;
+    bool discard;
     long partial;
     long fail_open;
     char fail_request[16];
@@ -76,6 +77,7 @@ Settings read_settings() {
     snprintf(s.dir, sizeof s.dir, "%s", dir);
     const char* speed = getenv("BOX_I2S_SPEED");
     s.speed = speed && *speed ? strtod(speed, nullptr) : 1.0;
+    s.discard = env_long("BOX_I2S_DISCARD", 0) == 1;
     s.partial = env_long("BOX_I2S_PARTIAL", 0);
     s.fail_open = env_long("BOX_I2S_FAIL_OPEN", 0);
     const char* req = getenv("BOX_I2S_FAIL_REQUEST");
@@ -127,7 +129,7 @@ const char* request_name(unsigned long request) {
 
 void write_header(const Opening& o) {
     uint8_t h[WAV_HEADER_SIZE];
-    unsigned long long data = o.bytes > 0xFFFFFFD0ULL ? 0xFFFFFFD0ULL : o.bytes;
+    unsigned long long data = o.set.discard ? 0 : o.bytes > 0xFFFFFFD0ULL ? 0xFFFFFFD0ULL : o.bytes;
     wav_header(h, o.rate, uint16_t(o.channels), uint16_t(o.bits ? o.bits : 16), uint32_t(data));
     syscall(SYS_pwrite64, o.fd, h, sizeof h, 0L);
 }
@@ -244,7 +246,7 @@ ssize_t standin_write(int fd, const void* data, size_t size) {
         return -1;
     }
     if (s.partial > 0 && size > size_t(s.partial)) size = size_t(s.partial);
-    raw_write_all(fd, data, size);
+    if (!s.discard) raw_write_all(fd, data, size);
     o->bytes += size;
     double wait = 0;
     unsigned long long per_sec = (unsigned long long)o->rate * o->channels * (o->bits / 8);

@@ -7,6 +7,8 @@
 //                        the box sandbox, else /tmp/i2s)
 //   BOX_I2S_SPEED        pacing factor: 1 real time (default), 2 twice as
 //                        fast, 0 unpaced
+//   BOX_I2S_DISCARD      1: keep no PCM (the WAV holds the header only), for
+//                        benchmarks that compare with decoding to /dev/null
 //   BOX_I2S_PARTIAL      take at most this many bytes per write
 //   BOX_I2S_FAIL_OPEN    fail this many opens (with ENODEV), then succeed
 //   BOX_I2S_FAIL_REQUEST fail this request (FREQ, FORMAT, CHANNEL, VOLUME or
