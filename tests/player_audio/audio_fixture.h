@@ -11,16 +11,20 @@
 
 struct Fixture {
     const char* name;  // file name, extension included
-    const char* make;  // ffmpeg arguments between the inputs and the output
+    const char* make;  // ffmpeg inputs and output options
     int rate;
     int channels;
     int audio_streams;
     int length;  // seconds open_song publishes (16384: duration unknown)
 };
 
-// Every song the tests use (the nine disk formats ffmpeg can encode, mono and
-// stereo at 44.1 and 48 kHz, two audio streams, video plus audio).
+// The nine disk formats ffmpeg can encode, mono and stereo at 44.1 and
+// 48 kHz, two audio streams, video plus audio.
 const std::vector<Fixture>& fixtures();
+// The named fixture's path, made on first use ("" if ffmpeg failed).
+std::string song(const std::string& name);
+// What "ffmpeg -i FILE -f s16le" gives for the file's last audio stream.
+std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams);
 
 class TempDir {
 public:
@@ -35,33 +39,20 @@ private:
     std::string path_;
 };
 
-// Makes f in dir with the ffmpeg command; returns its path ("" on failure).
-std::string make_song(const TempDir& dir, const Fixture& f);
-// What "ffmpeg -i FILE -f s16le" gives for the file's last audio stream.
-std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams);
-
 std::string read_text(const std::string& path);
 std::vector<std::string> read_lines(const std::string& path);
 void write_text(const std::string& path, const std::string& text);
 // The PCM samples after a WAV file's 44-byte header.
 std::vector<int16_t> wav_samples(const std::string& path);
-// Largest difference between two sample runs of equal length, -1 if the
-// lengths differ.
+// Largest difference between equally long sample runs, else -1.
 int max_sample_diff(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
-
 // A play-state file with all nine tags; volume "" leaves <volume> out.
 std::string playstate_doc(const std::string& volume);
-
-// Points the stand-in at a fresh directory and sets it unpaced.
+// Points the stand-in at a fresh directory, unpaced, no failures.
 void use_standin_dir(const TempDir& dir);
-
 // Resets the player's globals to a fresh start with a zeroed context.
 void fresh_player();
 // As the engine plays a song: open it, open the device, run decode steps until
-// one returns -1 (or `max_steps` pass), then close device and decoder.
-// Returns open_song's result; *steps gets the number of steps run.
-int play_song(const std::string& url, int max_steps = 100000, int* steps = nullptr);
-
-// The fixture songs, made once per test binary on first use; the path of
-// the named one ("" if ffmpeg could not make it).
-std::string song(const std::string& name);
+// one returns -1 (or max_steps pass), then close device and decoder.
+// Returns open_song's result.
+int play_song(const std::string& url, int max_steps = 100000);
