@@ -72,7 +72,9 @@ TEST(EngineRace, PlayPauseSeekStopFromThePlaylistThreadWhileDecoding) {
             EXPECT_EQ(previous.rfind("close", 0), 0u) << "opened twice";
             opens++;
         }
-        if (line.rfind("close ", 0) == 0) EXPECT_EQ(previous, "MUTE 1");
+        if (line.rfind("close ", 0) == 0) {
+            EXPECT_EQ(previous, "MUTE 1");
+        }
         previous = line;
     }
     EXPECT_EQ(previous.rfind("close ", 0), 0u);
