@@ -18,14 +18,27 @@ int no_shell(const char*) { return 0; }
 
 struct Remote {
     std::string url;
+    std::string journal;
     int rounds;
 };
+
+int opens_in(const std::string& journal) {
+    int n = 0;
+    for (const std::string& line : read_lines(journal)) n += line.rfind("open ", 0) == 0;
+    return n;
+}
+
+// Waits (up to 5 s) until the device has been opened more than `seen` times.
+void wait_reopen(const std::string& journal, int seen) {
+    for (int i = 0; i < 500 && opens_in(journal) <= seen; i++) usleep(10 * 1000);
+}
 
 // What the playlist thread does when the web interface asks for it.
 void* playlist_side(void* arg) {
     const Remote* r = static_cast<const Remote*>(arg);
     player_ctx* ctx = g_player;
-    usleep(150 * 1000);
+    wait_reopen(r->journal, 0);
+    usleep(50 * 1000);
     for (int i = 0; i < r->rounds; i++) {
         output_pause();
         usleep(20 * 1000);
@@ -36,9 +49,11 @@ void* playlist_side(void* arg) {
         apply_startposition(0);
         output_seek(1);
         usleep(40 * 1000);
+        int seen = opens_in(r->journal);
         output_set_uri(r->url.c_str());  // stops on this thread
         output_play();
-        usleep(120 * 1000);
+        wait_reopen(r->journal, seen);
+        usleep(50 * 1000);
     }
     post_command(ctx, CMD_QUIT);
     return nullptr;
@@ -54,7 +69,7 @@ TEST(EngineRace, PlayPauseSeekStopFromThePlaylistThreadWhileDecoding) {
     g_engine_shell = no_shell;
     ASSERT_EQ(output_gstreamer_init(), 0);
 
-    Remote remote{song("stereo441.flac"), 4};
+    Remote remote{song("stereo441.flac"), dir.file("journal"), 4};
     ASSERT_FALSE(remote.url.empty());
     Nset_uri(g_player, remote.url.c_str());
     post_command(g_player, CMD_PLAY);
