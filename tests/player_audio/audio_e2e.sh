@@ -8,7 +8,7 @@ check "the I2S stand-in was built" test -f "$standin"
 
 mkdir -p "$BOX_WORK/disk" "$BOX_WORK/config" "$BOX_WORK/out"
 song="$BOX_WORK/disk/song.flac"
-ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.6*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):s=44100:d=3' \
+ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.6*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):s=44100:d=6' \
     -c:a flac -sample_fmt s16 "$song"
 ffmpeg -nostdin -v error -i "$song" -f s16le "$BOX_WORK/want.pcm"
 

@@ -12,6 +12,6 @@ start_dorvu
 check "the device is configured" wait_for 5 journal_has "MUTE 0"
 web_set volume 75
 check "volume 75 is sent as 80" wait_for 5 journal_has "VOLUME 80"
-check "the song plays to its end" wait_for 10 grep -q '^close ' "$I2S_JOURNAL"
+check "the song plays to its end" wait_for 15 grep -q '^close ' "$I2S_JOURNAL"
 wait_tag playstate STOPPED 3 "a single song ends stopped"
 stop_dorvu
