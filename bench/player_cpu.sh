@@ -74,7 +74,7 @@ dorvu_run() { # file -> "cpu_ns hwm_kb anon_kb"
 ffmpeg_run() { # file -> CPU seconds
     local TIMEFORMAT='%U %S' u s
     read -r u s < <({ time ffmpeg -nostdin -v error -threads 1 -i "$work/disk/$1" -f s16le -y /dev/null; } 2>&1)
-    echo "$u + $s" | bc -l
+    awk -v u="$u" -v s="$s" 'BEGIN { print u + s }'
 }
 
 echo "CPU seconds per second of audio (songs of $short s and $long s), start-up cost apart"
