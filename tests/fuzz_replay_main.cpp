@@ -1,5 +1,5 @@
-// Runs a fuzz target over the files of its seed corpus, for builds without
-// libFuzzer: every seed must go through without a crash.
+// Runs a fuzz target over the files of its starting corpus, for builds without
+// libFuzzer: every file must go through without a crash.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -93,12 +93,12 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     // The web interface at its most restless: a new request every 15 ms.
     const std::string urls[] = {a, b, dir + "/missing.mp3"};
     const char* states[] = {"PLAYING", "PAUSE", "STOPPED"};
-    unsigned seed = 7;
+    unsigned rng_state = 7;
     for (int i = 0; i < 200; ++i) {
         FILE* w = fopen(tmp.c_str(), "w");
         ASSERT_NE(w, nullptr);
-        fputs(playusb(urls[rand_r(&seed) % 3], states[rand_r(&seed) % 3], rand_r(&seed) % 101,
-                      rand_r(&seed) % 3, rand_r(&seed) % 2, rand_r(&seed) % 3)
+        fputs(playusb(urls[rand_r(&rng_state) % 3], states[rand_r(&rng_state) % 3], rand_r(&rng_state) % 101,
+                      rand_r(&rng_state) % 3, rand_r(&rng_state) % 2, rand_r(&rng_state) % 3)
                   .c_str(),
               w);
         fclose(w);
