@@ -47,12 +47,6 @@ std::string song(const std::string& name) {
     return "";
 }
 
-static std::string read_all(FILE* f) {
-    std::string s;
-    char buf[8192];
-    for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-    return s;
-}
 
 std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams) {
     std::string cmd = "ffmpeg -nostdin -v error -i '" + path + "' -map 0:a:" +
@@ -65,36 +59,6 @@ std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams) {
     return pcm;
 }
 
-TempDir::TempDir() {
-    char tmpl[] = "/tmp/player_audioXXXXXX";
-    if (mkdtemp(tmpl)) path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    if (!path_.empty()) system(("rm -rf '" + path_ + "'").c_str());
-}
-
-std::string read_text(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    std::string s = read_all(f);
-    if (f) fclose(f);
-    return s;
-}
-
-std::vector<std::string> read_lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::string text = read_text(path);
-    for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-        lines.push_back(text.substr(start, nl - start));
-    return lines;
-}
-
-void write_text(const std::string& path, const std::string& text) {
-    FILE* f = fopen(path.c_str(), "w");
-    if (!f) return;
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-}
 
 std::vector<int16_t> wav_samples(const std::string& path) {
     std::string data = read_text(path);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "player.h"
+#include "test_files.h"
 
 #include <string>
 #include <vector>
@@ -26,22 +27,6 @@ std::string song(const std::string& name);
 // What "ffmpeg -i FILE -f s16le" gives for the file's last audio stream.
 std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams);
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string read_text(const std::string& path);
-std::vector<std::string> read_lines(const std::string& path);
-void write_text(const std::string& path, const std::string& text);
 // The PCM samples after a WAV file's 44-byte header.
 std::vector<int16_t> wav_samples(const std::string& path);
 // Largest difference between equally long sample runs, else -1.

@@ -2,13 +2,13 @@
 #include "playstate.h"
 #include "player.h"
 #include "tagtext.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -24,47 +24,20 @@ const char* kDoc =
 class PlayStateFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/playstate_testXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/playusb.xml";
+        path_ = dir_.file("playusb.xml");
         set_playstate_path(path_.c_str());
         free_doc();
     }
-    void TearDown() override {
-        free_doc();
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
-    }
-    void write(const std::string& text) {
-        FILE* f = fopen(path_.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fwrite(text.data(), 1, text.size(), f);
-        fclose(f);
-    }
-    std::string read() {
-        std::string s;
-        FILE* f = fopen(path_.c_str(), "r");
-        if (!f) return "<missing>";
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        fclose(f);
-        return s;
-    }
-    int files_in_dir() {
-        int n = 0;
-        DIR* d = opendir(dir_.c_str());
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        closedir(d);
-        return n;
-    }
+    void TearDown() override { free_doc(); }
+    void write(const std::string& text) { ASSERT_TRUE(write_text(path_, text)); }
+    std::string read() { return access(path_.c_str(), F_OK) == 0 ? read_text(path_) : "<missing>"; }
+    int files_in_dir() { return dir_.count_entries(); }
     static std::string value(char* v) {
         XmlValue owned(v);
         return owned ? std::string(owned.get()) : std::string("<null>");
     }
-    std::string dir_, path_;
+    TempDir dir_;
+    std::string path_;
 };
 
 TEST_F(PlayStateFile, ReaderFollowsTheValueRule) {

@@ -4,6 +4,7 @@
 #include "player.h"
 #include "playstate.h"
 #include "poll.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,7 @@ std::string doc(const std::string& url, const std::string& state, const std::str
 class PollCycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/poll_testXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/playusb.xml";
+        path_ = dir_.file("playusb.xml");
         set_playstate_path(path_.c_str());
         static char url[URL_SIZE];
         memset(url, 0, sizeof url);
@@ -49,23 +47,16 @@ protected:
         g_fake_stop_on_set_uri = true;
         mem_.volume = 80;
     }
-    void TearDown() override {
-        free_doc();
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
-    }
-    void write(const std::string& text) {
-        FILE* f = fopen(path_.c_str(), "w");
-        fputs(text.c_str(), f);
-        fclose(f);
-    }
+    void TearDown() override { free_doc(); }
+    void write(const std::string& text) { ASSERT_TRUE(write_text(path_, text)); }
     std::string get(char* (*getter)()) {
         XmlValue v(getter());
         return v ? v.get() : "<null>";
     }
     int cycle() { return poll_cycle(&mem_, fake_sleep); }
 
-    std::string dir_, path_;
+    TempDir dir_;
+    std::string path_;
     PollMemory mem_;
 };
 

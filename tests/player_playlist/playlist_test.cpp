@@ -3,6 +3,7 @@
 #include "player_lock.h"
 #include "playlist.h"
 #include "playstate.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -38,10 +39,7 @@ std::string plain_list(int n) {
 class Playlist : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/playlist_testXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/playusb.xml";
+        path_ = dir_.file("playusb.xml");
         set_playstate_path(path_.c_str());
         write_state("0");
         snprintf(url_, sizeof url_, "/old.mp3");
@@ -54,35 +52,24 @@ protected:
         playlist_release();
         free_doc();
         g_cur_url = nullptr;
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
     }
     // The file as the web interface leaves it (loop "" leaves <loop> out),
     // read once as the poll does so that the setters have a document.
     void write_state(const std::string& loop, const std::string& songname = "none") {
         std::string doc = "<root><url></url><length>0</length><songname>" + songname + "</songname>";
         if (!loop.empty()) doc += "<loop>" + loop + "</loop>";
-        FILE* f = fopen(path_.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs((doc + "</root>").c_str(), f);
-        fclose(f);
+        ASSERT_TRUE(write_text(path_, doc + "</root>"));
         ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
     }
-    std::string file() {
-        char buf[4096] = "";
-        FILE* f = fopen(path_.c_str(), "r");
-        if (!f) return "<missing>";
-        buf[fread(buf, 1, sizeof buf - 1, f)] = '\0';
-        fclose(f);
-        return buf;
-    }
+    std::string file() { return read_text(path_); }
     std::string value(const std::string& tag) {
         std::string s = file();
         size_t at = s.find("<" + tag + ">") + tag.size() + 2;
         return s.substr(at, s.find('<', at) - at);
     }
 
-    std::string dir_, path_;
+    TempDir dir_;
+    std::string path_;
     char url_[URL_SIZE] = {0};
 };
 
@@ -260,7 +247,7 @@ TEST_F(Playlist, NextInLoopModeTwoFollowsTheSeededOrder) {
 // A new URL re-parses the list on the playlist thread while the engine may
 // be choosing the next song on the main thread.
 TEST_F(Playlist, ListReplacedWhileTheEngineMovesOn) {
-    set_playstate_path((dir_ + "/missing.xml").c_str());  // no file writes
+    set_playstate_path(dir_.file("missing.xml").c_str());  // no file writes
     free_doc();
     const std::string three = plain_list(3), five = plain_list(5);
     ASSERT_EQ(playlist_parse(five.c_str()), 1);
