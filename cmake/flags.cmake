@@ -23,6 +23,8 @@ function(box_program target)
   target_link_options(${target} PRIVATE -Wl,--gc-sections)
   if(BOX_SANITIZE STREQUAL "")
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+    # Keeps libstdc++'s exception machinery out (sanitizers bring their own new/delete).
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common/lean_runtime.cpp)
   endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endfunction()
