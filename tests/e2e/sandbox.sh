@@ -17,14 +17,19 @@ sleep 1 # mtimes have a second's grain on some file systems
 root_before=$(ls -A /)
 
 # --- paths as the box has them -------------------------------------------
-out=$(boxrun --disk "$w/disk" --config "$w/config" --out "$w/out" -- sh -c '
+# A tree or build under /tmp (a clone there) is shared into the box's /tmp
+# at its own path; those names are not the box's own.
+shared_tops=$(for d in "$BOX_SRC" "${BOX_BUILD:-}"; do
+    case "$d" in /tmp/?*) t=${d#/tmp/}; echo "${t%%/*}" ;; esac
+done | sort -u | tr '\n' ' ')
+out=$(boxrun --disk "$w/disk" --config "$w/config" --out "$w/out" --env SHARED_TOPS="$shared_tops" -- sh -c '
     readlink /var
     readlink /bin/sh
     grep -m1 -o " /tmp/mnt/[^ ]*" /proc/self/mounts
     cat /tmp/mnt/sda1/Music/a.mp3 /tmp/mnt/sda1/.udisklist; echo
     grep -c "option ssid" /etc/config/wireless
     echo changed >/etc/config/wireless
-    ls /tmp | tr "\n" " "; echo
+    for f in $(ls /tmp); do case " $SHARED_TOPS " in *" $f "*) ;; *) printf "%s " "$f" ;; esac; done; echo
     echo x >/var/run/probe && cat /tmp/run/probe
     for d in /usr/mips/www /usr/mips/cgi-bin/script /lib/wifi; do touch $d/w && echo ok; done
     echo 3 >/proc/sys/vm/drop_caches
