@@ -40,7 +40,15 @@ wait_tag songname short.wav 5 "then the next file"
 # Back to the long file; <startposition> 1 selects the other track and seeks.
 web_set url "$D/long.flac"
 wait_tag songname "Track 2" 5
-web_set startposition 1
+# The daemon rewrites the whole file every cycle from what it last read (last
+# writer wins), so at this speed a request can be overwritten before the poll
+# reads it; the test repeats it as the web interface has to.
+seen_startposition() { grep -q "^enter updatenumbyposition" "$DORVU_LOG"; }
+for try in 1 2 3 4 5; do
+    web_set startposition 1
+    wait_for 1 seen_startposition && break
+done
+check "the start position request reached the daemon" seen_startposition
 wait_tag songname "Track 1" 3 "<startposition> selects the track at 1 s"
 wait_tag length 100 3 "and publishes its length"
 wait_tag startposition 0 3

@@ -20,7 +20,7 @@ run_case() { # name disk-kind speed
     assert_status 0 $rc "checks inside the box ($1)"
     if [ $rc -ne 0 ]; then
         echo "--- dorvu log of $1 (tail) ---" >&2
-        tail -n 40 "$w/out/dorvu.log" >&2
+        tail -n ${DORVU_LOG_LINES:-40} "$w/out/dorvu.log" >&2
         echo "--- I2S journal of $1 ---" >&2
         cat "$w/out/i2s/journal" >&2
     fi
