@@ -4,6 +4,7 @@
 
 #include "dlog.h"
 #include "i2s.h"
+#include "player_lock.h"
 #include "song_media.h"
 
 #include <cstdio>
@@ -13,14 +14,6 @@ extern "C" {
 }
 
 namespace {
-
-class PlayerLock {
-public:
-    PlayerLock() { pthread_mutex_lock(&g_player_lock); }
-    ~PlayerLock() { pthread_mutex_unlock(&g_player_lock); }
-    PlayerLock(const PlayerLock&) = delete;
-    PlayerLock& operator=(const PlayerLock&) = delete;
-};
 
 struct PacketUnref {
     AVPacket* p;
@@ -105,7 +98,7 @@ void play_out(player_ctx* ctx) {
 
 int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
     if (state != STATE_PLAYING) return 0;
-    PlayerLock lock;
+    MutexHold lock(&g_player_lock);
     if (ctx->state != STATE_PLAYING) return 0;
     if (!ctx->fmt_ctx || !ctx->codec_ctx) {
         dlog("%s:frame = NULL\n", "dorvu_dec_loop");

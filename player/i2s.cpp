@@ -2,6 +2,7 @@
 
 #include "bounded.h"
 #include "dlog.h"
+#include "player_lock.h"
 #include "playstate.h"
 
 #include <cerrno>
@@ -83,14 +84,13 @@ int i2s_setup(int rate, int channels, int bits) {
 }
 
 int i2s_set_volume(int volume) {
-    pthread_mutex_lock(&g_player_lock);
+    MutexHold lock(&g_player_lock);
     int r = -1;
     if (g_i2s_fd != 0) {
         int vol = map_volume(volume);
         r = request(I2S_VOLUME, vol);
         if (r < 0) dlog("I2S_VOLUME err: %d\n", vol);
     }
-    pthread_mutex_unlock(&g_player_lock);
     return r;
 }
 

@@ -5,6 +5,7 @@
 #include "dlog.h"
 #include "handles.h"
 #include "player.h"
+#include "player_lock.h"
 #include "shell.h"
 #include "tagtext.h"
 
@@ -22,16 +23,7 @@ void set_playstate_path(const char* path) {
     s_path = s_override;
 }
 
-namespace {
 // g_doc is shared by both threads; every access holds g_doc_lock.
-class DocLock {
-public:
-    DocLock() { pthread_mutex_lock(&g_doc_lock); }
-    ~DocLock() { pthread_mutex_unlock(&g_doc_lock); }
-    DocLock(const DocLock&) = delete;
-    DocLock& operator=(const DocLock&) = delete;
-};
-}  // namespace
 
 char* xmlParseFile(const char* path) {
     UniqueFile f(fopen(path, "r"));
@@ -80,12 +72,12 @@ int iparsexmlfile(const char* path) {
         dlog("filename == NULL in %s %d\n", "iparsexmlfile", 163);
         return -1;
     }
-    DocLock lock;
+    MutexHold lock(&g_doc_lock);
     return reparse_locked(path);
 }
 
 char* getIxmlValue(const char* tag) {
-    DocLock lock;
+    MutexHold lock(&g_doc_lock);
     if (reparse_locked(s_path) != 0) {
         dlog("parsexmlfile failed in %s %d\n", "getIxmlValue", 109);
         return nullptr;
@@ -111,7 +103,7 @@ char* getIxmlValue(const char* tag) {
 }
 
 int setIxmlValue(const char* tag, const char* value) {
-    DocLock lock;
+    MutexHold lock(&g_doc_lock);
     if (!g_doc) {
         dlog("g_doc == NULL in %s %d  globleNode=%s\n", "setIxmlValue", 45, "");
         return -1;
@@ -148,7 +140,7 @@ int setIxmlValue(const char* tag, const char* value) {
 
 int iSavexmlfile() {
     {
-        DocLock lock;
+        MutexHold lock(&g_doc_lock);
         if (!g_doc) {
             dlog("g_doc == NULL in %s %d\n", "iSavexmlfile", 200);
             return -1;
@@ -165,7 +157,7 @@ int iSavexmlfile() {
 }
 
 void free_doc() {
-    DocLock lock;
+    MutexHold lock(&g_doc_lock);
     free(g_doc);
     g_doc = nullptr;
 }
