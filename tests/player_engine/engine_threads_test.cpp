@@ -141,6 +141,9 @@ bool wait_until(bool (*cond)(), int ms) {
 }
 
 std::string g_journal_path;
+std::string g_state_file;
+// The state changes under the player lock; the file is written just after.
+bool file_says_pause() { return slurp(g_state_file).find("<playstate>PAUSE<") != std::string::npos; }
 bool two_opens() { return count_of(slurp(g_journal_path), "open pcm-") == 2; }
 bool playing() { return player_state() == STATE_PLAYING; }
 bool paused() { return player_state() == STATE_PAUSED; }
@@ -182,7 +185,8 @@ TEST(EngineThreads, PlayPauseSeekStopOnOneSong) {
     post_command(ctx, CMD_PAUSE);
     ASSERT_TRUE(wait_until(paused, 1000));
     EXPECT_EQ(get_position_sec(), 0);  // paused reports 0
-    EXPECT_NE(slurp(file).find("<playstate>PAUSE<"), std::string::npos);
+    g_state_file = file;
+    EXPECT_TRUE(wait_until(file_says_pause, 1000));
     output_seek(3);  // a seek while paused moves the position
     usleep(100 * 1000);
     post_command(ctx, CMD_PLAY);  // resume: no new opening
