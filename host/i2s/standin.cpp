@@ -116,6 +116,18 @@ Opening* find(int fd) {
     return nullptr;
 }
 
+// Takes s_lock and returns fd's opening; for an unknown fd the lock is
+// released again and errno is EBADF.
+Opening* lock_opening(int fd) {
+    pthread_mutex_lock(&s_lock);
+    Opening* o = find(fd);
+    if (!o) {
+        pthread_mutex_unlock(&s_lock);
+        errno = EBADF;
+    }
+    return o;
+}
+
 const char* request_name(unsigned long request) {
     switch (request) {
     case REQ_VOLUME: return "VOLUME";
@@ -197,13 +209,8 @@ int standin_open() {
 }
 
 int standin_ioctl(int fd, unsigned long request, long arg) {
-    pthread_mutex_lock(&s_lock);
-    Opening* o = find(fd);
-    if (!o) {
-        pthread_mutex_unlock(&s_lock);
-        errno = EBADF;
-        return -1;
-    }
+    Opening* o = lock_opening(fd);
+    if (!o) return -1;
     Settings s = o->set;
     const char* name = request_name(request);
     int result = 0;
@@ -230,13 +237,8 @@ int standin_ioctl(int fd, unsigned long request, long arg) {
 }
 
 ssize_t standin_write(int fd, const void* data, size_t size) {
-    pthread_mutex_lock(&s_lock);
-    Opening* o = find(fd);
-    if (!o) {
-        pthread_mutex_unlock(&s_lock);
-        errno = EBADF;
-        return -1;
-    }
+    Opening* o = lock_opening(fd);
+    if (!o) return -1;
     const Settings& s = o->set;
     if (s.fail_write_after >= 0 && o->bytes >= (unsigned long long)s.fail_write_after) {
         Settings copy = s;
@@ -266,13 +268,8 @@ ssize_t standin_write(int fd, const void* data, size_t size) {
 }
 
 int standin_close(int fd) {
-    pthread_mutex_lock(&s_lock);
-    Opening* o = find(fd);
-    if (!o) {
-        pthread_mutex_unlock(&s_lock);
-        errno = EBADF;
-        return -1;
-    }
+    Opening* o = lock_opening(fd);
+    if (!o) return -1;
     write_header(*o);
     Settings s = o->set;
     char name[32];
