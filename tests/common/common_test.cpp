@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 #include "bounded.h"
 #include "mounts.h"
+#include "regular_file.h"
 #include "shell.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,33 @@ TEST(Shell, ReadCommandIsBoundedAndStatusIsReturned) {
     EXPECT_STREQ(out, "hello");
     EXPECT_EQ(run_shell("exit 3"), 3);
     EXPECT_EQ(run_shell("true"), 0);
+}
+
+TEST(RegularFile, FifoDirectoryAndMissingAreRefusedWithoutBlocking) {
+    std::string dir = make_temp_dir();
+    std::string reg = dir + "/song.cue", fifo = dir + "/fifo.cue";
+    FILE* f = fopen(reg.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("TITLE x\n", f);
+    fclose(f);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+
+    UniqueFile r = fopen_regular(reg.c_str());
+    ASSERT_TRUE(r);
+    char line[16] = "";
+    ASSERT_NE(fgets(line, sizeof line, r.get()), nullptr);
+    EXPECT_STREQ(line, "TITLE x\n");
+    EXPECT_TRUE(is_regular_file(reg.c_str()));
+
+    // A FIFO with no writer would block a plain fopen for ever.
+    EXPECT_FALSE(fopen_regular(fifo.c_str()));
+    EXPECT_FALSE(is_regular_file(fifo.c_str()));
+    EXPECT_FALSE(fopen_regular(dir.c_str()));
+    EXPECT_FALSE(fopen_regular((dir + "/missing").c_str()));
+    EXPECT_FALSE(is_regular_file((dir + "/missing").c_str()));
+    unlink(reg.c_str());
+    unlink(fifo.c_str());
+    rmdir(dir.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+#include "regular_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+bool is_regular_file(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+UniqueFile fopen_regular(const char* path) {
+    UniqueFd fd(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) return UniqueFile();
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) return UniqueFile();
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return UniqueFile();
+    }
+    // Regular files never block; drop the flag so stdio sees a plain stream.
+    int fl = fcntl(fd.get(), F_GETFL);
+    if (fl >= 0) fcntl(fd.get(), F_SETFL, fl & ~O_NONBLOCK);
+    FILE* f = fdopen(fd.get(), "r");
+    if (!f) return UniqueFile();
+    fd.release();
+    return UniqueFile(f);
+}
