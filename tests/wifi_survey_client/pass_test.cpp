@@ -1,0 +1,176 @@
+#include "client_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A box made of tables: what the commands, the scan and UCI would give.
+struct FakeBox {
+    std::vector<std::string> journal;
+    std::map<std::string, std::string> options;
+    std::string scan_result;  // what every scan lists ("" for an empty scan)
+    int scans = 0;
+    bool link_up = false;
+    bool wpa = false;
+    bool dhcp_wlan1 = false;
+} g;
+
+int fake_run(const char* cmd) {
+    g.journal.push_back(cmd);
+    return 0;
+}
+void fake_sleep(unsigned s) { g.journal.push_back("sleep " + std::to_string(s)); }
+int fake_scan(char* list, size_t size) {
+    g.scans++;
+    snprintf(list, size, "%s", g.scan_result.c_str());
+    return 0;
+}
+int fake_read(const char* path, char* buf, size_t n) {
+    auto it = g.options.find(path);
+    if (it == g.options.end()) return 1;
+    snprintf(buf, n, "%s", it->second.c_str());
+    return 0;
+}
+int fake_set(char* assignment) {
+    g.journal.push_back(std::string("set ") + assignment);
+    return 0;
+}
+bool fake_link() { return g.link_up; }
+bool fake_wpa() { return g.wpa; }
+bool fake_find(const char* name) { return strcmp(name, "dhcp-wlan1") == 0 && g.dhcp_wlan1; }
+
+const SurveyIo IO = {fake_run, fake_sleep, fake_scan, fake_read, fake_set, fake_link, fake_wpa, fake_find};
+
+std::string listed(const char* name, const char* channel) {
+    return std::string("<APList><AP name=\"") + name + "\" mac=\"001122AABBCC\" channel=\"" + channel +
+           "\" rssi=\"-40\" encrypt=\"WPA2-PSK\" tkip_aes=\"aes\" ></AP></APList>";
+}
+
+void pass(SurveyState& st) {
+    g.journal.clear();
+    g.scans = 0;
+    testing::internal::CaptureStdout();
+    survey_pass(st, IO);
+    testing::internal::GetCapturedStdout();
+}
+
+bool journal_has(const std::string& line) {
+    for (const auto& l : g.journal)
+        if (l == line) return true;
+    return false;
+}
+
+TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
+    g = FakeBox();
+    g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+    g.scan_result = listed("Home", "11");
+    g.dhcp_wlan1 = true;
+    SurveyState st;
+
+    pass(st);
+    std::vector<std::string> want = {
+        "/usr/mips/cgi-bin/script/ClientStatus.sh",
+        "rm -f /tmp/client_is_connected",
+        "sleep 1",
+        "set wireless.radio0.channel=11",
+        "set wireless.radio0.htmode=HT40-",
+        "uci commit",
+        "killall -9 hostapd ",
+        "sleep 1",
+        "killall -9 wpa_supplicant >/dev/null 2>&1",
+        "sleep 1",
+        "sed -i \"s/channel=.*/channel=11/\" /tmp/run/hostapd-phy0.conf",
+        "sed -e 's/HT40+/HT40-/g' -i /var/run/hostapd-phy0.conf",
+        "sync",
+        "hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf",
+        "sleep 1",
+        "ifconfig wlan1 up",
+        "/lib/wifi/wpa_supplicant_satrt.sh start",
+        "sleep 2",
+        "kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`",
+        "udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &",
+    };
+    EXPECT_EQ(g.journal, want);
+    EXPECT_EQ(st.attempts, 1);
+
+    pass(st);
+    EXPECT_EQ(st.attempts, 2);
+    pass(st);
+    EXPECT_TRUE(st.given_up);
+    EXPECT_EQ(st.attempts, 0);
+    pass(st);
+    EXPECT_EQ(g.scans, 0);
+    EXPECT_EQ(g.journal.size(), 2u);
+}
+
+TEST(SurveyPass, ChannelDecidesTheSecondaryChannel) {
+    g = FakeBox();
+    g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+    for (auto c : {std::make_pair("7", "HT40+"), std::make_pair("8", "HT40-"), std::make_pair("", "HT40+")}) {
+        SurveyState st;
+        g.scan_result = listed("Home", c.first);
+        pass(st);
+        EXPECT_TRUE(journal_has(std::string("set wireless.radio0.htmode=") + c.second)) << c.first;
+        EXPECT_EQ(journal_has(std::string("set wireless.radio0.channel=") + c.first), c.first[0] != 0);
+        std::string n = c.first[0] ? c.first : "0";
+        EXPECT_TRUE(journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
+        // No DHCP client ran on wlan1, so none is killed.
+        EXPECT_FALSE(journal_has("kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`"));
+    }
+}
+
+TEST(SurveyPass, LinkUpDisabledNoMatchAndEmptyScans) {
+    g = FakeBox();
+    g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+    g.scan_result = listed("Home", "6");
+    SurveyState st;
+    st.attempts = 2;
+    g.link_up = true;
+    pass(st);
+    EXPECT_EQ(st.attempts, 0);
+    EXPECT_EQ(g.scans, 0);
+
+    g.link_up = false;
+    g.wpa = true;
+    g.options[OPT_CLIENT_SSID] = "Disabled";
+    pass(st);
+    EXPECT_EQ(g.scans, 0);
+    EXPECT_TRUE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1"));
+
+    // Same name, other security: no match, the client daemon is stopped.
+    g.options[OPT_CLIENT_SSID] = "Home";
+    g.options[OPT_CLIENT_ENCRYPTION] = "mixed-psk+tkip+ccmp";
+    st.attempts = 1;
+    pass(st);
+    EXPECT_EQ(st.attempts, 0);
+    EXPECT_TRUE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1"));
+    EXPECT_FALSE(journal_has("uci commit"));
+
+    // Ten empty scans: nothing else, the counter stays.
+    g.scan_result = "";
+    st.attempts = 2;
+    pass(st);
+    EXPECT_EQ(g.scans, 10);
+    EXPECT_EQ(st.attempts, 2);
+    EXPECT_FALSE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1"));
+}
+
+TEST(SurveyPass, AnUnreadableNameKeepsTheLastOne) {
+    g = FakeBox();
+    g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+    g.scan_result = "";
+    SurveyState st;
+    pass(st);
+    EXPECT_STREQ(st.cfg.ssid, "Home");
+    g.options.erase(OPT_CLIENT_SSID);
+    g.options.erase(OPT_CLIENT_ENCRYPTION);
+    pass(st);
+    EXPECT_STREQ(st.cfg.ssid, "Home");
+}
+
+}  // namespace

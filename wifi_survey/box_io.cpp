@@ -1,0 +1,62 @@
+// The daemon's parts on the box: the shell, sleep, the survey of wlan1, the
+// UCI helpers and the process list.
+#include "client_loop.h"
+
+#include "find_process.h"
+#include "shell.h"
+#include "survey.h"
+#include "uci_option.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <uci.h>
+
+namespace {
+
+void sleep_seconds(unsigned s) { sleep(s); }
+
+int scan_wlan1(char* list, size_t size) { return cgi_scan("wlan1", list, size); }
+
+// The lookup cuts its text in place: the path is written anew for each read.
+int read_option(const char* path, char* buf, size_t n) {
+    char path_buf[512];
+    memset(path_buf, 0, sizeof path_buf);
+    snprintf(path_buf, sizeof path_buf, "%s", path);
+    return get_uci_option(path_buf, buf, n);
+}
+
+bool link_flag_present() {
+    FILE* f = fopen(LINK_FLAG_FILE, "r");
+    if (!f) return false;
+    fclose(f);
+    return true;
+}
+
+}  // namespace
+
+SurveyIo box_survey_io() {
+    SurveyIo io;
+    io.run = run_shell;
+    io.sleep_s = sleep_seconds;
+    io.scan = scan_wlan1;
+    io.read_option = read_option;
+    io.set_option = set_uci_option;
+    io.link_flag_present = link_flag_present;
+    io.wpa_running = wpa_supplicant_running;
+    io.find = find_process;
+    return io;
+}
+
+void survey_forever(const SurveyIo& io) {
+    SurveyState st;
+    g_uci_markers = true;
+    for (;;) {
+        io.sleep_s(40);
+        g_uci_ctx = uci_alloc_context();
+        if (!g_uci_ctx) continue;  // out of memory: try again next pass
+        survey_pass(st, io);
+        uci_free_context(g_uci_ctx);
+        g_uci_ctx = nullptr;
+    }
+}
