@@ -18,7 +18,7 @@ namespace {
 
 struct State {
     std::string dir;
-    struct stat seen = {};
+    std::string text;
     bool loaded = false;
     WlanScenario scenario;
     int reads = 0;  // reads since the last trigger (or scenario change)
@@ -50,34 +50,33 @@ void journal(const State& st, const char* fmt, ...)
     fclose(f);
 }
 
-bool same_file(const struct stat& a, const struct stat& b)
+std::string read_file(const std::string& path, bool* exists)
 {
-    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    std::string text;
+    FILE* f = fopen(path.c_str(), "r");
+    *exists = f != nullptr;
+    if (!f) return text;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+    fclose(f);
+    return text;
 }
 
-// Reads the scenario again when the folder or the file changed; a missing
-// file is a driver with a range record and nothing in the air.
+// Reads the scenario again when the folder or the file's text changed (the
+// text itself is compared: a rewrite within one clock tick keeps the file's
+// time). A missing file is a driver with a range record and nothing in the air.
 void refresh(State& st)
 {
     std::string dir = wlan_dir();
-    std::string path = dir + "/scenario";
-    struct stat now = {};
-    bool exists = stat(path.c_str(), &now) == 0;
-    if (st.loaded && dir == st.dir && same_file(now, st.seen)) return;
+    bool exists = false;
+    std::string text = read_file(dir + "/scenario", &exists);
+    if (st.loaded && dir == st.dir && text == st.text) return;
     st.dir = dir;
-    mkdir(dir.c_str(), 0755);
-    st.seen = now;
+    st.text = text;
     st.loaded = true;
     st.reads = 0;
-    std::string text;
-    if (exists) {
-        FILE* f = fopen(path.c_str(), "r");
-        char chunk[4096];
-        size_t n;
-        while (f && (n = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-        if (f) fclose(f);
-    }
+    mkdir(dir.c_str(), 0755);
     st.scenario = parse_scenario(text);
     journal(st, "scenario %s (%zu bytes of events)", exists ? "loaded" : "missing", st.scenario.events.size());
     std::string& errors = st.scenario.errors;
