@@ -92,3 +92,14 @@ out=$(boxrun --out "$BOX_WORK/out" --env LD_PRELOAD="$standin" -- iwlist wlan1 s
 assert_status 0 $? "iwlist wlan1 scan after EAGAIN"
 assert_eq 2 "$(grep -c 'SIOCGIWSCAN size 4096 EAGAIN' "$BOX_WORK/out/wlan/journal")" "two reads not ready"
 assert_contains "$out" 'ESSID:"Home"' "cells after the wait"
+
+# The scan core on the same cells, through the same preloaded driver.
+if [ -x "$BOX_BIN/scan_dump" ]; then
+    sed -i '/^eagain/d' "$BOX_WORK/out/wlan/scenario"
+    list=$(boxrun --out "$BOX_WORK/out" --env LD_PRELOAD="$standin" -- scan_dump 2>&1)
+    assert_status 0 $? "scan_dump"
+    assert_eq '<APList><AP name="Home" mac="001122AABBCC" channel="6" rssi="-47" encrypt="WPA2-PSK" tkip_aes="aes" ></AP><AP name="Cafe Free" mac="001122334455" channel="1" rssi="-71" encrypt="NONE" tkip_aes="" ></AP><AP name="Mixed A" mac="020000000002" channel="13" rssi="-80" encrypt="WPA/WPA2-1X" tkip_aes="tkip/aes" ></AP></APList>' \
+        "$list" "the scan core's list of the same cells"
+else
+    fail "scan_dump was not built"
+fi
