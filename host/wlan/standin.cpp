@@ -98,6 +98,7 @@ int get_range(State& st, iwreq* wrq)
     }
     std::string r = range_record(s);
     unsigned given = wrq->u.data.length;
+    if (!wrq->u.data.pointer) return refuse(EFAULT);
     if (given < r.size()) {
         journal(st, "SIOCGIWRANGE size %u E2BIG", given);
         return refuse(E2BIG);
@@ -145,6 +146,7 @@ int get_scan(State& st, iwreq* wrq)
         journal(st, "SIOCGIWSCAN size %u E2BIG hint %u", given, hint);
         return refuse(E2BIG);
     }
+    if (need && !wrq->u.data.pointer) return refuse(EFAULT);
     if (need) memcpy(wrq->u.data.pointer, s.events.data(), need);
     wrq->u.data.length = static_cast<uint16_t>(need);
     journal(st, "SIOCGIWSCAN size %u ok %zu", given, need);
