@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libcjson-dev libiw-dev
+  wireless-tools
   busybox ffmpeg
   clang libclang-rt-14-dev
   util-linux iproute2 procps python3

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "ap_match.h"
+#include "scan.h"
 
 #include <cstddef>
 
 constexpr const char* STATUS_SCRIPT = "/usr/mips/cgi-bin/script/ClientStatus.sh";
 constexpr const char* LINK_FLAG_FILE = "/tmp/client_is_connected";
 constexpr const char* CLIENT_DISABLED = "Disabled";
-constexpr size_t AP_LIST_SIZE = 10240;
 constexpr int SCANS_PER_PASS = 10;
 constexpr int MAX_ATTEMPTS = 3;
 
