@@ -4,7 +4,7 @@
 
 #include "find_process.h"
 #include "shell.h"
-#include "survey.h"
+#include "scan.h"
 #include "uci_option.h"
 
 #include <cstdio>

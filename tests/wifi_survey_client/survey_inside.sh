@@ -51,16 +51,19 @@ cell() { # mac mhz "essid line" encode [ie lines...]
 home() { cell 00:11:22:33:44:$1 "$2" "essid Home" on "$RSN_CCMP"; }
 
 pid_of() { pidof "$1" | tr ' ' '\n' | head -n1; }
+runs() { pidof "$1" >/dev/null; }
 log() { cat /tmp/survey.log; }
 pass_text() { awk -v n="$1" '/^#pass /{p = ($2 == n); next} p' /tmp/survey.log; }
 count_in_pass() { pass_text "$1" | grep -c -F -- "$2"; }
 status_calls() { cat /box/out/journal 2>/dev/null | grep -c 'ClientStatus.sh$'; }
 uci_get() { uci get "$1" 2>/dev/null; }
 
+passes_begun_over() { [ "$(status_calls)" -gt "$1" ]; }
+
 # run_pass N: lets pass N go and waits until pass N + 1 is held at its start.
 run_pass() {
     : >"$step/go-$1"
-    check "pass $1 ends" wait_for 60 test "$(status_calls)" -gt "$1"
+    check "pass $1 ends" wait_for 60 passes_begun_over "$1"
 }
 
 # Only the daemon runs sped up and sees the wireless stand-in.
@@ -92,7 +95,7 @@ assert_contains "$(tr '\0' ' ' <"/proc/$new_ap/cmdline")" "-B /var/run/hostapd-p
 check "the old DHCP client on wlan1 is gone" test ! -e "/proc/$old_dhcp"
 check "a new DHCP client runs on wlan1" wait_for 5 sh -c 'ps | grep udhcpc | grep -v grep | grep -q wlan1'
 check "the eth0 DHCP client was left alone" sh -c 'ps | grep udhcpc | grep -v grep | grep -q eth0'
-check "wpa_supplicant started" wait_for 5 pidof wpa_supplicant
+check "wpa_supplicant started" wait_for 5 runs wpa_supplicant
 assert_contains "$(pass_text 2)" "wifi_ssid_cur=Home wifi_encryption_cur=psk2+ccmp wifi_passwd_cur= channel_cur=6 " "reconnect line"
 
 # 3: it moved to channel 11; a WPA-only entry of the same name comes first.
@@ -106,7 +109,7 @@ assert_eq "1" "$(ps | grep udhcpc | grep wlan1 | grep -vc grep)" "one DHCP clien
 # 4: same name, other security: no match, the client daemon is stopped.
 cell 00:11:22:33:44:06 2437 "essid Home" on "$WPA_TKIP" "$RSN_BOTH" >"$step/air-4"
 run_pass 4
-check "wpa_supplicant stopped" wait_for 5 sh -c '! pidof wpa_supplicant'
+check "wpa_supplicant stopped" wait_for 5 sh -c '! pidof wpa_supplicant >/dev/null'
 assert_eq "11" "$(uci_get wireless.radio0.channel)" "channel untouched without a match"
 assert_eq "0" "$(count_in_pass 4 wifi_ssid_cur)" "no reconnect"
 
@@ -115,7 +118,7 @@ box_fake_daemon wpa_supplicant -B -i wlan1 -c /var/run/wpa_supplicant-wlan1.conf
 uci set wireless.@wifi-iface[1].ssid=Disabled && uci commit wireless
 home 07 2437 >"$step/air-5"
 run_pass 5
-check "Disabled stops wpa_supplicant" wait_for 5 sh -c '! pidof wpa_supplicant'
+check "Disabled stops wpa_supplicant" wait_for 5 sh -c '! pidof wpa_supplicant >/dev/null'
 assert_eq "0" "$(count_in_pass 5 'cgi_scan start')" "Disabled: no scan"
 uci set wireless.@wifi-iface[1].ssid=Home && uci commit wireless
 
