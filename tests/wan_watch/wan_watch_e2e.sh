@@ -19,4 +19,8 @@ for upstream in dhcp none; do
     assert_status 0 $rc "checks inside the box ($upstream upstream)"
     [ $rc -eq 0 ] || sed 's/^/  wan_watch: /' "$out/wan_watch.log" | tail -20 >&2
 done
+# A failing command takes its cable and upstream side with it.
+boxrun --upstream dhcp -- sh -c 'box_cable out; exit 3'
+assert_status 3 $? "the command's status comes through"
+assert_eq "" "$(ps -eo args | grep '[u]dhcpd -f -a 100 /box/run/' || true)" "no DHCP server left on the host"
 assert_eq "$host_links" "$(ip -o link | awk '{ print $2 }')" "the host's links are as they were"
