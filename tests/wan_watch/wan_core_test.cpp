@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ public:
     void read_proto(char* proto, size_t n) override {
         if (cur().proto) snprintf(proto, n, "%s", cur().proto);
     }
-    int open_socket() override { return socket_fails_at == at_ ? -1 : dup(0); }
+    int open_socket() override { return socket_fails_at == at_ ? -1 : open("/dev/null", O_RDONLY); }
     bool eth0_has_address(int) override {
         note("addr?");
         return cur().address;
@@ -85,91 +86,48 @@ std::vector<std::string> run_passes(ScriptedSystem& sys, const char* start = "")
 
 std::vector<Pass> repeat(Pass p, int n) { return std::vector<Pass>(n, p); }
 
-const std::vector<std::string> kCableIn = {"find eth0, kill eth0, delif, dhcp eth0", "-", "-", "-", "-"};
+const char* const kCableIn = "find eth0, kill eth0, delif, dhcp eth0";
+const char* const kCableOut = "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1";
 
 }  // namespace
 
-TEST(WanCore, CableInAtStartChecksTheAddressInTheFifthPassAfter) {
-    ScriptedSystem no_lease(repeat({true, "dhcp", false}, 8));
-    std::vector<std::string> want = kCableIn;
-    want.insert(want.end(), {"addr?, find eth0, kill eth0, addif", "-", "-"});
-    EXPECT_EQ(want, run_passes(no_lease));
-    EXPECT_EQ(8, no_lease.commits);  // "uci commit" ends every pass
-
-    ScriptedSystem lease(repeat({true, "dhcp", true}, 8));
-    want = kCableIn;
-    want.insert(want.end(), {"addr?", "-", "-"});
-    EXPECT_EQ(want, run_passes(lease));
-
-    // No client found: nothing to kill, the rest as before.
-    ScriptedSystem none_found(repeat({true, "dhcp", false}, 7));
-    none_found.found = false;
+// The real cable, lease and bridge are covered end to end; here the cases
+// the box's network does not show.
+TEST(WanCore, NoClientFoundMeansNoKillAndTheCheckComesInTheFifthPass) {
+    ScriptedSystem sys(repeat({true, "dhcp", false}, 7));
+    sys.found = false;
     EXPECT_EQ((std::vector<std::string>{"find eth0, delif, dhcp eth0", "-", "-", "-", "-",
                                         "addr?, find eth0, addif", "-"}),
-              run_passes(none_found));
+              run_passes(sys));
+    EXPECT_EQ(7, sys.commits);  // "uci commit" ends every pass
 }
 
-TEST(WanCore, CablePulledRestartsBothClientsAndEndsTheWait) {
-    std::vector<Pass> p = {{true, "dhcp"}, {true, "dhcp"}, {false, "dhcp"}};
-    auto down = repeat({false, "dhcp"}, 6);
-    p.insert(p.end(), down.begin(), down.end());
-    p.push_back({true, "dhcp"});
-    ScriptedSystem sys(p);
-    std::vector<std::string> want = {"find eth0, kill eth0, delif, dhcp eth0", "-",
-                                     "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1"};
-    want.insert(want.end(), 6, "-");  // link lost: no address check
-    want.push_back("find eth0, kill eth0, delif, dhcp eth0");
-    EXPECT_EQ(want, run_passes(sys));
-}
+TEST(WanCore, PppoeResetsAndOtherValuesOnlyLetTheWaitRunOut) {
+    // pppoe ends a wait and ignores the link; dhcp then waits for a change.
+    ScriptedSystem pppoe({{true, "dhcp"}, {false, "pppoe"}, {true, "pppoe"}, {true, "dhcp"},
+                          {true, "dhcp"}, {true, "dhcp"}, {true, "dhcp"}, {true, "dhcp"},
+                          {false, "dhcp"}});
+    std::vector<std::string> want = {kCableIn};
+    want.insert(want.end(), 7, "-");
+    want.push_back(kCableOut);
+    EXPECT_EQ(want, run_passes(pppoe));
 
-TEST(WanCore, StaticAndPppoeOnlyResetAndStaticToDhcpWaitsForTheLink) {
-    std::vector<Pass> p = {{true, "dhcp"}, {true, "dhcp"}, {true, "static"}};
-    auto more = repeat({true, "dhcp"}, 6);  // back to dhcp, cable still in
-    p.insert(p.end(), more.begin(), more.end());
-    // Link changes under pppoe only update the previous link.
-    p.insert(p.end(), {{false, "pppoe"}, {true, "pppoe"}, {true, "dhcp"}, {true, "dhcp"}});
-    ScriptedSystem sys(p);
-    std::vector<std::string> want = {"find eth0, kill eth0, delif, dhcp eth0", "-"};
-    want.insert(want.end(), 9, "-");  // no address check, nothing undone
-    want.push_back("-");               // dhcp with the link unchanged
-    want.push_back("-");
-    EXPECT_EQ(want, run_passes(sys));
-
-    // A later link change under dhcp acts again.
-    ScriptedSystem back({{true, "static"}, {true, "dhcp"}, {false, "dhcp"}, {true, "dhcp"}});
-    EXPECT_EQ((std::vector<std::string>{
-                  "-", "-",
-                  "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1",
-                  "find eth0, kill eth0, delif, dhcp eth0"}),
-              run_passes(back));
-}
-
-TEST(WanCore, UnreadableOrOtherProtocolKeepsTheLastValueAndTheWait) {
-    // Unreadable after the first pass: "dhcp" stays in the buffer.
-    ScriptedSystem kept({{true, "dhcp"}, {true, nullptr}, {false, nullptr}});
-    EXPECT_EQ((std::vector<std::string>{
-                  "find eth0, kill eth0, delif, dhcp eth0", "-",
-                  "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1"}),
-              run_passes(kept));
-
-    // Another value lets a pending wait run out but ignores the link.
+    // Another value ignores the link but the pending check still comes.
     std::vector<Pass> p = {{true, "dhcp"}};
     auto other = repeat({false, "none"}, 5);
     p.insert(p.end(), other.begin(), other.end());
     p.push_back({true, ""});
     ScriptedSystem sys(p);
-    std::vector<std::string> want = kCableIn;
-    want.insert(want.end(), {"addr?, find eth0, kill eth0, addif", "-"});
-    EXPECT_EQ(want, run_passes(sys));
-
-    // No UCI context: the lookup is skipped, the buffer kept.
-    ScriptedSystem no_ctx({{true, "static"}, {true, "static"}});
-    no_ctx.ctx_ok = false;
-    EXPECT_EQ((std::vector<std::string>{"find eth0, kill eth0, delif, dhcp eth0", "-"}),
-              run_passes(no_ctx, "dhcp"));
+    EXPECT_EQ((std::vector<std::string>{kCableIn, "-", "-", "-", "-",
+                                        "addr?, find eth0, kill eth0, addif", "-"}),
+              run_passes(sys));
 }
 
-TEST(WanCore, SocketFailureEndsTheProgramWithStatusZero) {
+TEST(WanCore, NoUciContextKeepsTheValueAndASocketFailureEndsWithStatusZero) {
+    ScriptedSystem no_ctx({{true, "static"}, {false, "static"}});
+    no_ctx.ctx_ok = false;
+    EXPECT_EQ((std::vector<std::string>{kCableIn, kCableOut}), run_passes(no_ctx, "dhcp"));
+
     ScriptedSystem sys(repeat({true, "dhcp"}, 5));
     sys.socket_fails_at = 2;
     char proto[WAN_PROTO_SIZE] = "";
@@ -179,6 +137,6 @@ TEST(WanCore, SocketFailureEndsTheProgramWithStatusZero) {
     EXPECT_EQ(0, wan_watch_run(sys, proto, f));
     fclose(f);
     EXPECT_STREQ("got the bug !\n", out);
-    EXPECT_EQ((std::vector<std::string>{"find eth0, kill eth0, delif, dhcp eth0", "-"}), sys.journal);
+    EXPECT_EQ((std::vector<std::string>{kCableIn, "-"}), sys.journal);
     EXPECT_EQ(2, sys.commits);  // the failing pass runs nothing
 }
