@@ -150,3 +150,20 @@ box_fake_stdout() { mkdir -p "$1/fake" && printf '%s' "$3" >"$1/fake/$2.stdout";
 box_fake_run()    { mkdir -p "$1/fake" && printf '%s\n' "$3" >"$1/fake/$2.run"; }      # out name script
 box_fake_spawn()  { mkdir -p "$1/fake" && printf '%s\n' "$3" >>"$1/fake/$2.spawn"; }   # out name "daemon line"
 box_journal()     { cat "$1/journal" 2>/dev/null; }                                    # out
+
+# box_need_upstream: a box with a cable (boxrun --upstream) must start. Where
+# the kernel refuses veth pairs or bridges the script ends as skipped (status
+# 77; register it with SKIP_RETURN_CODE 77); any other trouble is a failure.
+box_need_upstream() {
+    local err d
+    err=$("$BOX_SRC/host/box/boxrun" --upstream none -- true 2>&1) && return 0
+    case "$err" in
+        *"kernel refuses"*)
+            echo "SKIP: $err"
+            trap - EXIT
+            for d in "${_box_dirs[@]}"; do rm -rf -- "$d"; done
+            exit 77 ;;
+    esac
+    fail "boxrun --upstream does not start: $err"
+    exit 1
+}

@@ -1,0 +1,22 @@
+// The watcher's world on the box: shell commands, libuci, the eth0 socket.
+#pragma once
+
+#include "wan_system.h"
+
+class BoxWanSystem final : public WanSystem {
+public:
+    BoxWanSystem() = default;
+    ~BoxWanSystem();
+    BoxWanSystem(const BoxWanSystem&) = delete;
+    BoxWanSystem& operator=(const BoxWanSystem&) = delete;
+
+    bool begin_pass() override;
+    void end_pass() override;
+    bool eth0_running() override;
+    void read_proto(char* proto, size_t n) override;
+    int open_socket() override;
+    bool eth0_has_address(int sock) override;
+    bool find_process(const char* name) override;
+    void run(const char* cmd) override;
+    bool pause() override;
+};
