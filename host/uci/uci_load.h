@@ -1,0 +1,12 @@
+// Package loading steps shared by uci_load and uci_commit.
+#pragma once
+
+#include "uci_internal.h"
+
+// Reads and parses <confdir>/<name> into a new package (not yet in ctx).
+int load_package_file(uci_context* ctx, const char* name, uci_package** out);
+// Replays the pending changes of every save dir onto p, the save dir last
+// (read through savedir_fd when it is >= 0, which the caller holds locked).
+// Returns how many changes applied.
+int replay_saved(uci_package* p, int savedir_fd);
+uci_package* find_loaded(uci_context* ctx, const char* name);
