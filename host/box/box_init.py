@@ -75,6 +75,14 @@ def under(path, folder):
     return (path.rstrip("/") + "/").startswith(folder.rstrip("/") + "/")
 
 
+def find_uci(o):
+    dirs = o["bin"] + ([o["build"] + "/bin"] if o.get("build") else [])
+    for d in dirs:
+        if os.access(d + "/uci", os.X_OK):
+            return d + "/uci"
+    return None
+
+
 def build_root(o):
     keep = [src_root] + o["bin"] + o["share"]
     keep += [o[k] for k in ("build", "disk", "config", "flash", "out") if o.get(k)]
@@ -118,6 +126,10 @@ def build_root(o):
         if os.path.lexists("/usr/sbin/" + applet):
             os.symlink(busybox, up + "/sbin/" + applet)
     shutil.copy(here + "/ps", up + "/bin/ps")
+    # /sbin/uci, where OpenWrt has it: the build's UCI stand-in command.
+    uci = find_uci(o)
+    if uci:
+        os.symlink(uci, up + "/sbin/uci")
     for p in FAKE_PATHS:
         p = "/usr" + p if p.startswith("/lib/") else p
         os.symlink("/box/lib/fake", up + p[len("/usr"):])
@@ -134,6 +146,7 @@ def build_root(o):
     tmpfs(root + "/tmp", mode="1777")
     for d in ("run", "lock", "state", "mnt"):
         os.mkdir(root + "/tmp/" + d)
+    os.mkdir(root + "/tmp/.uci", 0o700)  # UCI's pending changes
     if o.get("no_disk") != "1":
         os.mkdir(root + "/tmp/mnt/sda1")
         tmpfs(root + "/tmp/mnt/sda1", name="/dev/sda1")
