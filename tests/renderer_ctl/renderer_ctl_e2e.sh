@@ -118,3 +118,40 @@ run_ctl gone 3 "" --daemon "$(at $DEFAULT)" --daemon "$AIRPLAY"
 assert_file_text "$BOX_WORK/gone/status" "0
 " "exit status 0"
 assert_eq "" "$(journal gone 9)" "nothing restarted, no pause"
+
+# --- a WWAN address comes and goes while the watchdog runs -----------------
+# The renderer follows it (gorlin reads the address the way the box does),
+# and is put back on the LAN address when the runtime value is cleared.
+out=$BOX_WORK/follow
+network_config "$out/config" $DEFAULT
+cat >"$out/scenario.sh" <<SCRIPT
+renderer() { ps -w | grep -F "friendly-name" | grep -v grep; }
+# until N TEXT: waits until the journal has N lines and the renderer line holds TEXT
+until_seen() {
+    for _ in \$(seq 600); do
+        [ "\$(wc -l </box/out/journal)" -ge \$1 ] && renderer | grep -qF "\$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+TIMEWARP=50 TIMEWARP_JOURNAL=/box/out/journal LD_PRELOAD=$warp renderer_ctl 2>/dev/null &
+touch /box/out/journal
+until_seen 3 "ip-address $DEFAULT " && echo "quiet on LAN"
+uci -P/var/state set network.wwan.ipaddr=10.0.0.5
+until_seen 0 "ip-address 10.0.0.5 " && echo "moved to WWAN"
+uci -P/var/state delete network.wwan.ipaddr
+until_seen 0 "ip-address $DEFAULT " && echo "back on LAN"
+n=\$(wc -l </box/out/journal)
+until_seen \$((n + 4)) "ip-address $DEFAULT " && echo "quiet again"
+kill \$!
+tail -n 4 /box/out/journal | sort -u
+SCRIPT
+got=$(boxrun --out "$out" --config "$out/config" --daemon "$(at $DEFAULT)" --daemon "$AIRPLAY" \
+    -- sh /box/out/scenario.sh)
+assert_eq "quiet on LAN
+moved to WWAN
+back on LAN
+quiet again
+timewarp: slept 5" "$got" "renderer follows the WWAN address and returns to the LAN one"
+check "no restart before the WWAN address came" \
+    test "$(grep -m1 -n gorlin "$out/journal" | cut -d: -f1)" -gt 3
