@@ -7,12 +7,13 @@
 #include "renderer_config.h"
 #include "renderer_line.h"
 
+namespace {
+
+// Drops one trailing line feed, carriage return or blank.
 void trim_address(char* address) {
     size_t len = strlen(address);
     if (len > 0 && strchr("\n\r ", address[len - 1])) address[len - 1] = '\0';
 }
-
-namespace {
 
 // The box's current address; false when neither query printed a line. A
 // pipe that cannot be opened counts as an answer: an empty address.

@@ -10,6 +10,3 @@ enum RendererPassResult { RC_GO_ON, RC_NO_ADDRESS };
 // One pass, with its pause. RC_NO_ADDRESS: neither address query printed a
 // line, and the watchdog ends. start is the address read at start-up.
 RendererPassResult renderer_pass(const RendererOps& ops, const char* start);
-
-// Drops one trailing line feed, carriage return or blank.
-void trim_address(char* address);

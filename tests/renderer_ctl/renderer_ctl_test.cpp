@@ -112,16 +112,4 @@ TEST(RendererLine, AddressArgument) {
     EXPECT_EQ("1.2", std::string(addr(std::string("ip-address 1.2.3.4", 14))));
 }
 
-TEST(RendererPass, TrimDropsOneTrailingCharacter) {
-    char a[] = "1.1.1.1\n", b[] = "1.1.1.1 \n", c[] = "1.1.1.1\r", d[] = "";
-    trim_address(a);
-    trim_address(b);
-    trim_address(c);
-    trim_address(d);
-    EXPECT_STREQ("1.1.1.1", a);
-    EXPECT_STREQ("1.1.1.1 ", b);
-    EXPECT_STREQ("1.1.1.1", c);
-    EXPECT_STREQ("", d);
-}
-
 }  // namespace
