@@ -2,11 +2,18 @@
 // every sleep, usleep, nanosleep and relative clock_nanosleep lasts 1/N of
 // the time asked for. Absolute clock_nanosleep deadlines are left alone (they
 // name a moment, not a length). Time as read by the program is not changed.
+// With TIMEWARP_JOURNAL=FILE, each finished sleep of the program appends
+// "timewarp: slept S" (S the length asked for, in seconds) to FILE, so a test
+// sees the pauses in order with the commands a journaling stand-in records.
+// Only the process that was started with it journals: it is taken out of the
+// environment its children inherit.
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
 #endif
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -33,6 +40,28 @@ clock_nanosleep_fn real_clock_nanosleep()
 
 double factor() { return warp_factor(getenv("TIMEWARP")); }
 
+char g_journal[512];
+
+__attribute__((constructor)) void take_journal()
+{
+    const char* path = getenv("TIMEWARP_JOURNAL");
+    if (!path) return;
+    if (snprintf(g_journal, sizeof g_journal, "%s", path) >= (int)sizeof g_journal) g_journal[0] = '\0';
+    unsetenv("TIMEWARP_JOURNAL");
+}
+
+void journal_sleep(const struct timespec& req)
+{
+    if (!g_journal[0]) return;
+    char line[64];
+    int n = snprintf(line, sizeof line, "timewarp: slept %g\n", req.tv_sec + req.tv_nsec / 1e9);
+    int fd = open(g_journal, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    if (write(fd, line, n) < 0) {
+    }
+    close(fd);
+}
+
 // Sleeps the warped length of req; on interruption *left gets the unslept
 // part in the program's (unwarped) time. Returns 0 or an errno value.
 int warped_sleep(const struct timespec& req, struct timespec* left)
@@ -42,7 +71,10 @@ int warped_sleep(const struct timespec& req, struct timespec* left)
     struct timespec rem = {0, 0};
     nanosleep_fn fn = real_nanosleep();
     if (!fn) return ENOSYS;
-    if (fn(&scaled, &rem) == 0) return 0;
+    if (fn(&scaled, &rem) == 0) {
+        journal_sleep(req);
+        return 0;
+    }
     int err = errno;
     if (left) *left = warp_scale(rem, f);
     return err;
@@ -92,6 +124,7 @@ int clock_nanosleep(clockid_t clock, int flags, const struct timespec* req, stru
     struct timespec scaled = warp_scale(*req, 1.0 / f);
     struct timespec left = {0, 0};
     int err = fn(clock, flags, &scaled, &left);
+    if (err == 0) journal_sleep(*req);
     if (err == EINTR && rem) *rem = warp_scale(left, f);
     return err;
 }

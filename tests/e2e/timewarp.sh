@@ -26,3 +26,14 @@ check "an absolute deadline is kept (${abs} ms)" test "${abs:-0}" -ge 990
 check "no TIMEWARP, no change (${plain} ms)" test "${plain:-0}" -ge 990
 check "TIMEWARP=junk changes nothing (${junk} ms)" test "${junk:-0}" -ge 990
 check "TIMEWARP=0 changes nothing (${zero} ms)" test "${zero:-0}" -ge 990
+
+# TIMEWARP_JOURNAL: the finished sleeps of the process started with it, in
+# order; a child it starts (here the probe under sh) journals nothing.
+box_workdir
+out=$(boxrun --out "$BOX_WORK" --env LD_PRELOAD="$lib" --env PROBE="$probe" -- sh -c '
+    TIMEWARP=40 TIMEWARP_JOURNAL=/box/out/j $PROBE usleep 2.5 >/dev/null
+    TIMEWARP=40 TIMEWARP_JOURNAL=/box/out/j $PROBE clock_rel 4 >/dev/null
+    TIMEWARP=40 TIMEWARP_JOURNAL=/box/out/j sh -c "$PROBE nanosleep 2; true" >/dev/null
+    cat /box/out/j')
+assert_eq "timewarp: slept 2.5
+timewarp: slept 4" "$out" "journal of the started process's sleeps only"
