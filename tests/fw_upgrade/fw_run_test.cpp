@@ -47,10 +47,10 @@ std::string image()
     return img;
 }
 
-std::string form(const std::string& img, const char* name = "firmware")
+std::string form(const std::string& img)
 {
-    return std::string("--B\r\nContent-Disposition: form-data; name=\"") + name +
-           "\"; filename=\"fw.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" + img +
+    return "--B\r\nContent-Disposition: form-data; name=\"firmware\"; filename=\"fw.bin\"\r\n"
+           "Content-Type: application/octet-stream\r\n\r\n" + img +
            "\r\n--B\r\nContent-Disposition: form-data; name=\"more\"\r\n\r\nTRAILER\r\n--B--\r\n";
 }
 
@@ -162,29 +162,10 @@ TEST_F(FwRun, ShortBodyAndNoImage)
     EXPECT_EQ(r.status, 1);
 }
 
-TEST_F(FwRun, WrongMarkAnswersTheFieldName)
+TEST_F(FwRun, FailedWrite)
 {
-    std::string img = image();
-    img[9] = 'x'; // "OpenWxt"
-    std::string body = form(img);
-    Outcome r = run(body, std::to_string(body.size()).c_str());
-    EXPECT_EQ(r.out, HEAD + "firmware <br>" + TAIL);
-    body = form(img, "");
-    r = run(body, std::to_string(body.size()).c_str());
-    EXPECT_EQ(r.out, HEAD + " <br>" + TAIL);
-    EXPECT_FALSE(staged());
-}
-
-TEST_F(FwRun, WrongChecksumAndFailedWrite)
-{
-    std::string img = image();
-    img[FW_IMAGE_SIZE - 1] = 0;
-    std::string body = form(img);
-    Outcome r = run(body, std::to_string(body.size()).c_str());
-    EXPECT_EQ(r.out, HEAD + err('5') + TAIL);
-    EXPECT_FALSE(staged());
-    body = form(image());
-    r = run(body, std::to_string(body.size()).c_str(), "/dev/full");
+    std::string body = form(image());
+    Outcome r = run(body, std::to_string(body.size()).c_str(), "/dev/full");
     EXPECT_EQ(r.out, HEAD + err('6') + TAIL);
     EXPECT_EQ(r.status, 1);
 }
