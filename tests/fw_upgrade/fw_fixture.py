@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Test images and upload bodies for the upload CGI, made at test time.
 
-  fw_fixture.py image OUT [--sum good|bad|none] [--mark TEXT] [--seed N]
+  fw_fixture.py image OUT [--sum good|bad|none] [--mark TEXT] [--pattern N]
   fw_fixture.py raw OUT IMAGE [--name FIELD]   multipart body whose file part
                                                has no Content-Type line
 """
@@ -24,7 +24,7 @@ def xor_word(data):
 
 
 def image(args):
-    rnd = random.Random(args.seed)
+    rnd = random.Random(args.pattern)
     img = bytearray(rnd.randbytes(IMAGE_SIZE))
     mark = args.mark.encode()
     img[4:4 + len(mark)] = mark
@@ -36,7 +36,7 @@ def image(args):
         if args.sum == "bad":
             tail[3] ^= 0x01
         if tail == b"\xff\xff\xff\xff":  # would read as "no checksum"
-            sys.exit("fw_fixture: unlucky seed, try another")
+            sys.exit("fw_fixture: unlucky pattern, try another")
     with open(args.out, "wb") as f:
         f.write(body + bytes(tail))
 
@@ -57,7 +57,7 @@ def main():
     i.add_argument("out")
     i.add_argument("--sum", choices=("good", "bad", "none"), default="good")
     i.add_argument("--mark", default="OpenWrt")
-    i.add_argument("--seed", type=int, default=1)
+    i.add_argument("--pattern", type=int, default=1)
     r = sub.add_parser("raw")
     r.add_argument("out")
     r.add_argument("image")

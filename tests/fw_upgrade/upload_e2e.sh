@@ -11,8 +11,8 @@ fx=$w/out/fx
 mkdir -p "$fx"
 gen() { python3 "$BOX_SRC/tests/fw_upgrade/fw_fixture.py" "$@" || exit 1; }
 gen image "$fx/good.img"
-gen image "$fx/badmark.img" --mark OpenWRT --seed 2
-gen image "$fx/badsum.img" --sum bad --seed 3
+gen image "$fx/badmark.img" --mark OpenWRT --pattern 2
+gen image "$fx/badsum.img" --sum bad --pattern 3
 gen raw "$fx/raw.body" "$fx/good.img"
 gen raw "$fx/badraw.body" "$fx/badsum.img"
 
