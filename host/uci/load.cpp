@@ -11,10 +11,26 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+// Two names for one file (say "-t /tmp/.uci/") are read once: replaying a
+// file twice would add list items twice, and a shared lock on the file the
+// caller holds exclusively would never come.
+static bool seen_before(int fd, struct stat* seen, int* n_seen) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return true;
+    for (int i = 0; i < *n_seen; i++) {
+        if (seen[i].st_dev == st.st_dev && seen[i].st_ino == st.st_ino) return true;
+    }
+    seen[(*n_seen)++] = st;
+    return false;
+}
+
 int replay_saved(uci_package* p, int savedir_fd) {
     uci_context* ctx = p->ctx;
     const char* dirs[16];
     int n = delta_dirs(ctx, dirs, 16);
+    struct stat seen[16];
+    int n_seen = 0;
+    if (savedir_fd >= 0) seen_before(savedir_fd, seen, &n_seen);
     int applied = 0;
     std::string text;
     for (int i = 0; i < n; i++) {
@@ -23,7 +39,7 @@ int replay_saved(uci_package* p, int savedir_fd) {
         int use = savedir_fd;
         if (!own || savedir_fd < 0) {
             fd.reset(open(join_path(dirs[i], p->e.name).c_str(), O_RDONLY | O_CLOEXEC));
-            if (!fd) continue;
+            if (!fd || seen_before(fd.get(), seen, &n_seen)) continue;
             // A writer appends under an exclusive lock: never read half a line.
             flock(fd.get(), LOCK_SH);
             use = fd.get();

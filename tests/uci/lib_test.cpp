@@ -201,6 +201,26 @@ TEST_F(UciLib, LaterSaveDirsOverlayEarlierOnes) {
     EXPECT_EQ(get(WL ".radio0.ipaddr"), "10.0.0.2");
 }
 
+// Read twice, a list item would double; locked twice, a commit would wait
+// for itself.
+TEST_F(UciLib, OneSaveDirUnderTwoNamesIsReadOnce) {
+    uci_ptr ptr;
+    ASSERT_EQ(lookup(WL ".radio0.dns=x", &ptr), UCI_OK);
+    ASSERT_EQ(uci_add_list(ctx, &ptr), UCI_OK);
+    ASSERT_EQ(uci_save(ctx, ptr.p), UCI_OK);
+    reopen();
+    uci_add_delta_path(ctx, (dirs.save + "/").c_str());
+    ASSERT_EQ(lookup(WL ".radio0.dns", &ptr), UCI_OK);
+    ASSERT_EQ(ptr.o->type, UCI_TYPE_LIST);
+    std::string items;
+    uci_element* e;
+    uci_foreach_element(&ptr.o->v.list, e) items += std::string(e->name) + "|";
+    EXPECT_EQ(items, "x|");
+    EXPECT_EQ(commit(WL), UCI_OK);
+    EXPECT_NE(dirs.config_text(WL).find("\toption htmode 'HT\"20'\n\tlist dns 'x'\n\n"), std::string::npos)
+        << dirs.config_text(WL);
+}
+
 TEST_F(UciLib, ParseErrorsAndReports) {
     dirs.config(NET, "config interface 'wan'\n\toption proto 'dhcp\n");
     uci_ptr ptr;
