@@ -21,9 +21,9 @@ public:
     // The stream to write to; nullptr when not open.
     FILE* file() const { return file_.get(); }
     // Flushes and syncs the temporary file, gives it the mode of the file it
-    // replaces (0644 for a new one) and renames it over the target. Returns 0,
-    // or -1 with errno set; on failure the target is untouched and the
-    // temporary file is gone.
+    // replaces where the file system allows (0644 for a new one) and renames
+    // it over the target. Returns 0, or -1 with errno set; on failure the
+    // target is untouched and the temporary file is gone.
     int commit();
     // Drops the temporary file (also done when the stream is destroyed uncommitted).
     void discard();
