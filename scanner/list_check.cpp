@@ -73,7 +73,9 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
     // The text ends at its first zero byte, as a C string would.
     size_t len = strlen(text.c_str());
     int entries = current ? count_entries(text) : 0;
-    current = current && entries > 0 && memmem(text.data(), len, s.mount_esc, s.mount_esc_len);
+    // A mount directory too long for any "url" leaves no name to list.
+    current = current && entries > 0 && s.mount_esc_len <= URL_MAX &&
+              memmem(text.data(), len, s.mount_esc, s.mount_esc_len);
 
     // One walk both counts the music files and looks for each name as the
     // list writes it, bounded by the "/" before it and the quote after it.
