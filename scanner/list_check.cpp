@@ -37,6 +37,33 @@ int count_entries(const std::string& text) {
     return list ? cJSON_GetArraySize(list) : 0;
 }
 
+// An entry of the list is an object of five members (six for a track).
+constexpr size_t LIST_VALUES_PER_ENTRY = 7;
+
+// At most how many values a JSON parser makes of text: every value but the
+// first follows a "[", "{" or "," outside strings.
+size_t json_values_max(const char* p, size_t len) {
+    const char* end = p + len;
+    size_t n = 1;
+    while (p < end) {
+        char c = *p++;
+        if (c == '[' || c == '{' || c == ',') {
+            n++;
+        } else if (c == '"') {
+            // To the closing quote: one not escaped by an odd run of backslashes.
+            for (;;) {
+                const char* q = (const char*)memchr(p, '"', (size_t)(end - p));
+                if (!q) return n;
+                const char* b = q;
+                while (b > p && b[-1] == '\\') b--;
+                p = q + 1;
+                if ((q - b) % 2 == 0) break;
+            }
+        }
+    }
+    return n;
+}
+
 // "/name" and the quote after it: how a name ends a "url" in the list.
 std::string url_tail(const ListedName& n) {
     std::string p;
@@ -72,9 +99,8 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
     bool current = read_list(list_path, text);
     // The text ends at its first zero byte, as a C string would.
     size_t len = strlen(text.c_str());
-    int entries = current ? count_entries(text) : 0;
     // A mount directory too long for any "url" leaves no name to list.
-    current = current && entries > 0 && s.mount_esc_len <= URL_MAX &&
+    current = current && s.mount_esc_len <= URL_MAX &&
               memmem(text.data(), len, s.mount_esc, s.mount_esc_len);
 
     // One walk both counts the music files and looks for each name as the
@@ -94,7 +120,11 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
         rest.add(url_tail(n));
         left++;
     }
-    if (!current || entries != s.music_count) return false;
+    // The parsed tree costs far more memory than the text: a list with more
+    // values than its entries could hold is stale before it is parsed.
+    if (!current || json_values_max(text.data(), len) > LIST_VALUES_PER_ENTRY * (size_t)s.music_count + 8)
+        return false;
+    if (count_entries(text) != s.music_count) return false;
     if (left == 0) return true;
     rest.scan(text.data(), len);
     return rest.all_found();

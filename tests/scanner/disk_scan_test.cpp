@@ -115,11 +115,19 @@ TEST_F(DiskScanTest, RenameToATailOfTheOldNameRebuilds) {
     EXPECT_EQ(run(), SCAN_CURRENT);
 }
 
-// A list that cannot be read whole within the bound is stale, not fatal.
-TEST_F(DiskScanTest, OversizedOldListIsRebuilt) {
+// A list that cannot be read whole within the bound is stale, not fatal,
+// and so is one whose parse would take far more memory than its entries.
+TEST_F(DiskScanTest, OldListBeyondItsBoundsIsRebuilt) {
     touch("a.mp3");
     EXPECT_EQ(run(), SCAN_WRITTEN);
     std::string good = list();
+    std::string padded = good.substr(0, good.size() - 1) + ",\"x\":[0";
+    for (int i = 0; i < 100000; i++) padded += ",0";
+    touch(".udisklist", padded + "]}");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(list(), good);
+    touch(".udisklist", good.substr(0, good.size() - 1) + ",\"x\":\"[[[,,,{{{\\\"[,{\"}");
+    EXPECT_EQ(run(), SCAN_CURRENT);
     ASSERT_EQ(truncate(list_path().c_str(), (off_t)LIST_READ_MAX + 1), 0);
     EXPECT_EQ(run(), SCAN_WRITTEN);
     EXPECT_EQ(list(), good);
