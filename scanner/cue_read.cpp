@@ -3,6 +3,7 @@
 #include "cue_sheet.h"
 
 #include "handles.h"
+#include "regular_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -122,15 +123,19 @@ CUESheet* CUESheetParseBytes(const char* data, size_t len) {
     return parse_source(src, len);
 }
 
+CUESheet* CUESheetParseFile(FILE* f) {
+    if (!f || fseek(f, 0, SEEK_END) != 0) return nullptr;
+    long size = ftell(f);
+    if (size <= 0 || fseek(f, 0, SEEK_SET) != 0) return nullptr;
+    CueSource src{f, file_read, file_seek_back};
+    return parse_source(src, (size_t)size);
+}
+
 CUESheet* CUESheetParse(const char* audio_path) {
     char* path = CUESheetPath(audio_path);
     if (!path) return nullptr;
-    UniqueFile f(fopen(path, "r"));
+    // A FIFO or device named like the sheet would block the scan for ever.
+    UniqueFile f = fopen_regular(path);
     CUERelease(path);
-    if (!f) return nullptr;
-    if (fseek(f.get(), 0, SEEK_END) != 0) return nullptr;
-    long size = ftell(f.get());
-    if (size <= 0 || fseek(f.get(), 0, SEEK_SET) != 0) return nullptr;
-    CueSource src{f.get(), file_read, file_seek_back};
-    return parse_source(src, (size_t)size);
+    return CUESheetParseFile(f.get());
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 constexpr size_t CUE_READ_CHUNK = 2048;
 constexpr size_t CUE_KEYWORD_MAX = 52;  // buffer size: words of 52+ chars are no keyword
@@ -43,6 +44,10 @@ char* CUESheetPath(const char* audio_path);
 // The sheet beside audio_path, or nullptr when there is none or it breaks
 // the grammar. Every handed-out track has at least one index.
 CUESheet* CUESheetParse(const char* audio_path);
+
+// The sheet read from an open file, from its start to the size that
+// seeking to its end gives; a file that shrinks while read yields nothing.
+CUESheet* CUESheetParseFile(FILE* f);
 
 // The same grammar over bytes already in memory, read through the same
 // 2048-byte chunks as a file would be.

@@ -1,29 +1,45 @@
 #include "disk_scan.h"
 
-#include "atomic_file.h"
-#include "handles.h"
+#include "regular_file.h"
 
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
+
+namespace {
+
+// Only a regular file is ever taken for the list, or removed as one: a
+// FIFO, device or directory under that name is left alone.
+void remove_list(const char* list_path) {
+    if (is_regular_file(list_path)) unlink(list_path);
+}
+
+}  // namespace
 
 std::string disk_list_path(const DiskScan& s) { return std::string(s.mount_dir) + DISK_LIST_NAME; }
 
-int build_disk_list(DiskScan& s, std::string& text) {
+int build_disk_list(DiskScan& s, const char* list_path, AtomicStream& out) {
     s.music_count = count_music_files(s);
     if (s.music_count == 0) return 0;
-    text.assign(LIST_OPENING);
+    if (!out.open(list_path)) return 0;
+    fputs(LIST_OPENING, out.file());
     int written = 0;
-    if (!write_list_entries(s, text, &written)) return 0;
     // The directory changed since the count: finishing would eat the "[".
-    return written > 0 ? 1 : 0;
+    if (!write_list_entries(s, out.file(), &written) || written == 0) {
+        out.discard();
+        return 0;
+    }
+    return 1;
 }
 
-int finish_disk_list(const char* list_path, std::string& text) {
-    if (text.empty() || text.back() != ',') return 0;
-    text.pop_back();
-    text += LIST_CLOSING;
-    // Readers and power cuts see the old list or the new one, never a part.
-    if (write_file_atomic(list_path, text.data(), text.size()) != 0) return 0;
+int finish_disk_list(AtomicStream& out) {
+    FILE* f = out.file();
+    // Entries end in a comma: it gives way to the closing.
+    if (!f || ftell(f) <= (long)strlen(LIST_OPENING) || fseek(f, -1, SEEK_END) != 0 ||
+        fputs(LIST_CLOSING, f) < 0 || out.commit() != 0) {
+        out.discard();
+        return 0;
+    }
     sync();
     return 1;
 }
@@ -34,20 +50,22 @@ int udisk_scan(const char* mounts_path) {
     if (!find_mount_dir(mounts_path, s)) return SCAN_NO_DISK;
     std::string list_path = disk_list_path(s);
 
-    if (UniqueFile(fopen(list_path.c_str(), "r"))) {
-        s.music_count = count_music_files(s);
+    // Anything but a regular file under the list's name counts as no list:
+    // opening a FIFO would block for ever.
+    if (is_regular_file(list_path.c_str())) {
+        bool current = check_disk_list(s, list_path.c_str());
         if (s.music_count == 0) {
-            remove(list_path.c_str());
+            remove_list(list_path.c_str());
             return SCAN_NO_LIST;
         }
-        if (check_disk_list(s, list_path.c_str())) return SCAN_CURRENT;
+        if (current) return SCAN_CURRENT;
         // The stale list stays until the new one replaces it.
     }
 
-    std::string text;
-    int result = build_disk_list(s, text);
-    if (result == SCAN_WRITTEN && !finish_disk_list(list_path.c_str(), text)) result = SCAN_NO_LIST;
+    AtomicStream out;
+    int result = build_disk_list(s, list_path.c_str(), out);
+    if (result == SCAN_WRITTEN && !finish_disk_list(out)) result = SCAN_NO_LIST;
     // No list could be made: a stale one must not stay behind.
-    if (result == SCAN_NO_LIST) remove(list_path.c_str());
+    if (result == SCAN_NO_LIST) remove_list(list_path.c_str());
     return result;
 }

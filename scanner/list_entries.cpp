@@ -6,27 +6,17 @@
 #include "top_dir.h"
 #include "track_times.h"
 
+#include <climits>
 #include <cstdio>
 
 namespace {
 
-void append_head(std::string& out, const std::string& url, const char* title) {
-    out += "{\"url\":\"";
-    json_escape_append(out, url.c_str());
-    out += "\",\"title\":\"";
-    json_escape_append(out, title);
-    out += "\",\"type\":2,";
-}
-
-void append_plain(std::string& out, const std::string& path, const char* name) {
-    append_head(out, path, name);
-    out += "\"startpos\":0,\"length\":0},";
-}
-
-// One entry per track, in the sheet's order. Returns the number written.
-int append_tracks(std::string& out, const std::string& path, const CUESheet* sheet) {
-    int duration = probe_duration(path.c_str());
-    int n = 0;
+// One entry per track, in the sheet's order, each written as it is made.
+// Returns the number written.
+int put_tracks(FILE* out, const DiskScan& s, const char* path, const ListedName& n,
+               const CUESheet* sheet) {
+    int duration = probe_duration(path);
+    int count = 0;
     for (const CUETrack* t = sheet->track; t; t = t->next) {
         TrackTimes tt = track_times(t, t->next, duration);
         char title[16];
@@ -37,35 +27,34 @@ int append_tracks(std::string& out, const std::string& path, const CUESheet* she
             snprintf(title, sizeof title, "Track %02u", (unsigned)t->number);
             shown = title;
         }
-        append_head(out, path, shown);
-        char nums[64];
-        snprintf(nums, sizeof nums, "\"total\":0,\"startpos\":%d,\"length\":%d},", tt.startpos,
-                 tt.length);
-        out += nums;
-        n++;
+        fprintf(out, "{\"url\":\"%s%s\",\"title\":\"", s.mount_esc, n.esc);
+        json_escape_put(out, shown);
+        fprintf(out, "\",\"type\":2,\"total\":0,\"startpos\":%d,\"length\":%d},", tt.startpos, tt.length);
+        count++;
     }
-    return n;
+    return count;
 }
 
 }  // namespace
 
-int write_list_entries(const DiskScan& s, std::string& text, int* written) {
+int write_list_entries(const DiskScan& s, FILE* out, int* written) {
     *written = 0;
     TopDirWalk walk(s.mount_dir);
     if (!walk.opened()) return 0;
-    std::string path;
+    char path[MOUNT_DIR_SIZE + NAME_MAX + 1];
+    ListedName n;
     while (const char* name = walk.next()) {
-        path.assign(s.mount_dir);
-        path += name;
+        if (snprintf(path, sizeof path, "%s%s", s.mount_dir, name) >= (int)sizeof path) continue;
         // The path, not the bare name, is tested: ".mp3" is listed (but
         // not counted).
-        if (!is_music_name(path.c_str()) || !url_fits(s, name)) continue;
-        CUESheet* sheet = CUESheetParse(path.c_str());
+        if (!is_music_name(path) || !escape_name(s, name, n)) continue;
+        CUESheet* sheet = CUESheetParse(path);
         if (sheet) {
-            *written += append_tracks(text, path, sheet);
+            *written += put_tracks(out, s, path, n, sheet);
             CUESheetFree(sheet);
         } else {
-            append_plain(text, path, name);
+            fprintf(out, "{\"url\":\"%s%s\",\"title\":\"%s\",\"type\":2,\"startpos\":0,\"length\":0},",
+                    s.mount_esc, n.esc, n.esc);
             (*written)++;
         }
     }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -85,9 +86,54 @@ TEST_F(DiskScanTest, OldListIsRebuiltOnCountOrMountMismatch) {
     EXPECT_EQ(run(), SCAN_WRITTEN);
     touch(".udisklist", "{\"Playlist\":[{\"url\":\"" + disk_ + "/a.mp3\"},]}");
     EXPECT_EQ(run(), SCAN_WRITTEN);
-    // Any substring counts: a list naming both is current for one file.
-    touch(".udisklist", "{\"PLAYLIST\":[{\"t\":\"xa.mp3y " + disk_ + "/\"}]}");
+    // A name counts only as a "url" ends with it: after a "/", before a quote.
+    touch(".udisklist", "{\"PLAYLIST\":[{\"t\":\"xa.mp3\",\"u\":\"" + disk_ + "/\"}]}");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    touch(".udisklist", "{\"PLAYLIST\":[{\"t\":\"x/a.mp3\",\"u\":\"" + disk_ + "/\"}]}");
     EXPECT_EQ(run(), SCAN_CURRENT);
+}
+
+// A name that is the tail of another listed name is not listed: renaming
+// aa.mp3 to a.mp3 rebuilds. The rest stays current, whether the names are
+// met in the list's order (sequential look) or not (automaton pass).
+TEST_F(DiskScanTest, RenameToATailOfTheOldNameRebuilds) {
+    touch("aa.mp3");
+    touch("b.mp3");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(run(), SCAN_CURRENT);
+    ASSERT_EQ(rename((disk_ + "/aa.mp3").c_str(), (disk_ + "/a.mp3").c_str()), 0);
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(parsed().count(disk_ + "/a.mp3"), 1u);
+    EXPECT_EQ(run(), SCAN_CURRENT);
+    std::string reversed = list();
+    size_t a = reversed.find("{\"url\":\"" + disk_ + "/a.mp3");
+    size_t b = reversed.find("{\"url\":\"" + disk_ + "/b.mp3");
+    ASSERT_TRUE(a != std::string::npos && b != std::string::npos);
+    std::string ea = reversed.substr(a, reversed.find('}', a) + 1 - a);
+    std::string eb = reversed.substr(b, reversed.find('}', b) + 1 - b);
+    touch(".udisklist", "{\"Playlist\":[" + eb + "," + ea + "]}");
+    EXPECT_EQ(run(), SCAN_CURRENT);
+}
+
+// A list that cannot be read whole within the bound is stale, not fatal,
+// and so is one whose parse would take far more memory than its entries.
+TEST_F(DiskScanTest, OldListBeyondItsBoundsIsRebuilt) {
+    touch("a.mp3");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    std::string good = list();
+    std::string padded = good.substr(0, good.size() - 1) + ",\"x\":[0";
+    for (int i = 0; i < 100000; i++) padded += ",0";
+    touch(".udisklist", padded + "]}");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(list(), good);
+    touch(".udisklist", good.substr(0, good.size() - 1) + ",\"x\":\"[[[,,,{{{\\\"[,{\"}");
+    EXPECT_EQ(run(), SCAN_CURRENT);
+    ASSERT_EQ(truncate(list_path().c_str(), (off_t)LIST_READ_MAX + 1), 0);
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(list(), good);
+    ASSERT_EQ(truncate(list_path().c_str(), 100LL << 30), 0);  // sparse, far beyond memory
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(list(), good);
 }
 
 // Quotes, backslashes, control characters and long UTF-8 names come back
@@ -115,12 +161,23 @@ TEST_F(DiskScanTest, AwkwardNamesSurviveAndStayCurrent) {
 }
 
 TEST_F(DiskScanTest, FinishingWithoutEntriesWritesNothing) {
-    std::string unfinished = LIST_OPENING;
-    EXPECT_EQ(finish_disk_list(list_path().c_str(), unfinished), 0);
+    AtomicStream unfinished;
+    ASSERT_TRUE(unfinished.open(list_path().c_str()));
+    fputs(LIST_OPENING, unfinished.file());
+    EXPECT_EQ(finish_disk_list(unfinished), 0);
     EXPECT_FALSE(list_exists());
-    std::string one = std::string(LIST_OPENING) + "{},";
-    EXPECT_EQ(finish_disk_list(list_path().c_str(), one), 1);
+    AtomicStream one;
+    ASSERT_TRUE(one.open(list_path().c_str()));
+    fputs(LIST_OPENING, one.file());
+    fputs("{},", one.file());
+    EXPECT_EQ(finish_disk_list(one), 1);
     EXPECT_EQ(list(), "{\"Playlist\":[{}]}");
+    std::string left = disk_ + "/files";
+    system(("ls -a '" + disk_ + "' >'" + left + "'").c_str());
+    FILE* f = fopen(left.c_str(), "r");
+    char line[256];
+    while (f && fgets(line, sizeof line, f)) EXPECT_EQ(strstr(line, ".udisklist.tmp"), nullptr) << line;
+    if (f) fclose(f);
 }
 
 }  // namespace

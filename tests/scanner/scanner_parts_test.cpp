@@ -27,16 +27,25 @@ TEST(MusicName, ExtensionAfterTheLastDotDecidesInAnyCase) {
         EXPECT_FALSE(is_music_name(no)) << no;
 }
 
-// What the list writes must come back from cJSON as the same bytes, and a
-// plain name must stay as it is.
+// What the list writes must come back from cJSON as the same bytes, the
+// buffer, stream and length forms must agree, and a plain name must stay
+// as it is. A name that does not fit the buffer gives its length only.
 TEST(JsonText, EveryByteSurvivesTheReader) {
     std::string all;
     for (int c = 1; c < 256; c++) all += (char)c;
     for (const std::string& name : {all, std::string("q\"x\\y\n\t\x01.mp3"), std::string("a b.mp3")}) {
-        std::string doc = "[\"";
-        json_escape_append(doc, name.c_str());
-        doc += "\"]";
-        EXPECT_EQ(json_escaped_len(name.c_str()), doc.size() - 4);
+        char esc[2048];
+        size_t n = json_escape(name.c_str(), esc, sizeof esc);
+        EXPECT_EQ(n, json_escaped_len(name.c_str()));
+        EXPECT_EQ(strlen(esc), n);
+        char* streamed = nullptr;
+        size_t streamed_len = 0;
+        FILE* f = open_memstream(&streamed, &streamed_len);
+        EXPECT_TRUE(json_escape_put(f, name.c_str()));
+        fclose(f);
+        EXPECT_EQ(std::string(streamed, streamed_len), std::string(esc));
+        free(streamed);
+        std::string doc = "[\"" + std::string(esc) + "\"]";
         cJSON* j = cJSON_Parse(doc.c_str());
         ASSERT_NE(j, nullptr);
         cJSON* s = cJSON_GetArrayItem(j, 0);
@@ -44,9 +53,12 @@ TEST(JsonText, EveryByteSurvivesTheReader) {
         EXPECT_EQ(std::string(s->valuestring), name);
         cJSON_Delete(j);
     }
-    std::string plain;
-    json_escape_append(plain, "\xe4\xb8\xad\xff song.mp3");
-    EXPECT_EQ(plain, "\xe4\xb8\xad\xff song.mp3");
+    char plain[64];
+    EXPECT_EQ(json_escape("\xe4\xb8\xad\xff song.mp3", plain, sizeof plain), 13u);
+    EXPECT_STREQ(plain, "\xe4\xb8\xad\xff song.mp3");
+    char small[8];
+    EXPECT_EQ(json_escape("ab\"cdef", small, sizeof small), 8u);
+    EXPECT_STREQ(small, "");
 }
 
 // The automaton must say exactly what strstr says for each name, on texts

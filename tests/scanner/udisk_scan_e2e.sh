@@ -5,7 +5,8 @@
 source "$BOX_SRC/tests/e2e/lib.sh"
 box_need udisk_scan
 dump=$BOX_BUILD/tests/scanner/list_dump
-[ -x "$dump" ] || { fail "$dump was not built"; exit 1; }
+rss=$BOX_BUILD/tests/scanner/peak_rss
+for tool in "$dump" "$rss"; do [ -x "$tool" ] || { fail "$tool was not built"; exit 1; }; done
 box_workdir
 
 # Shell helpers for the scripts run inside: scan records the exit status
@@ -13,6 +14,7 @@ box_workdir
 inside='D=/tmp/mnt/sda1; O=/box/out
 scan() { udisk_scan >>$O/printed 2>&1; echo $? >>$O/rc; }
 keep() { [ -f $D/.udisklist ] && cp $D/.udisklist $O/list.$1; true; }
+tscan() { timeout 5 udisk_scan >>$O/printed 2>&1; echo $? >>$O/rc; }
 '
 
 # in_box CASE [BOXRUN-OPTIONS...] -- SCRIPT: SCRIPT on a copy of $BOX_WORK/CASE.
@@ -106,3 +108,37 @@ in_box names -- 'scan; keep 1; scan'
 assert_eq "1 2 " "$(statuses)" "names: written, then current"
 want=$(for n in "${names[@]}"; do printf '/tmp/mnt/sda1/%s\t%s\t0\t0\n' "$n" "$n"; done | sort)
 assert_eq "$want" "$("$dump" "$out/list.1" | sort)" "names: each path and name read back exactly"
+
+# A FIFO where the list or a sheet would be read blocks nothing: it counts
+# as no list (the new list takes its name) and as no sheet.
+mkdir -p "$BOX_WORK/fifo"
+touch "$BOX_WORK/fifo/album.ape" "$BOX_WORK/fifo/b.mp3"
+in_box fifo -- '
+mkfifo $D/.udisklist $D/album.cue; tscan; keep 1; tscan
+rm $D/.udisklist; mkfifo $D/.udisklist; rm $D/album.ape $D/b.mp3; tscan
+[ -p $D/.udisklist ] && echo fifo >$O/kept'
+assert_eq "1 2 0 " "$(statuses)" "fifo: written, current, no music (never blocked)"
+assert_contains "$(cat "$out/list.1")" "$(plain album.ape)" "fifo: the APE file with a FIFO for a sheet is listed plain"
+assert_eq "fifo" "$(cat "$out/kept" 2>/dev/null)" "fifo: a FIFO is never removed as a list"
+
+# An old list far larger than memory is stale, not fatal: rebuilt, also
+# under a tight address space limit.
+mkdir -p "$BOX_WORK/huge"
+touch "$BOX_WORK/huge/a.mp3"
+in_box huge -- '
+truncate -s 100G $D/.udisklist; scan; keep 1
+truncate -s 100M $D/.udisklist; (ulimit -v 250000; scan); keep 2'
+assert_eq "1 1 " "$(statuses)" "huge: rebuilt both times"
+assert_file_text "$out/list.2" "{\"Playlist\":[$(plain a.mp3)]}" "huge: the new list"
+
+# A rebuild writes entries as it makes them: its peak memory does not grow
+# with the number of files (20 against 20,000).
+mkdir -p "$BOX_WORK/many"
+in_box many -- "
+i=0; while [ \$i -lt 20000 ]; do i=\$((i + 1)); : >\"\$D/Artist name - Song title number \$i.mp3\"
+[ \$i = 20 ] && $rss udisk_scan >\$O/rss.20; done
+rm \$D/.udisklist; $rss udisk_scan >\$O/rss.20000; echo \$? >\$O/rc"
+small=$(cat "$out/rss.20") big=$(cat "$out/rss.20000")
+assert_eq "1 " "$(statuses)" "many: written"
+check "many: peak memory $small KiB for 20 files, $big KiB for 20,000 (within 1 MiB)" \
+    test $((big - small)) -lt 1024
