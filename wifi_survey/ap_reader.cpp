@@ -21,9 +21,10 @@ int hex_digit(char c) {
     return -1;
 }
 
-// Copies value into dst of size n, cut at n - 1; true when it was cut.
+// Copies value into dst of size n, at most n - 1 characters; true when the
+// copy filled that bound, which the daemon has always reported as a cut.
 bool copy_cut(char* dst, size_t n, const char* value, size_t len) {
-    return copy_bounded_n(dst, n, value, len) >= n;
+    return copy_bounded_n(dst, n, value, len) >= n - 1;
 }
 
 struct Attr {

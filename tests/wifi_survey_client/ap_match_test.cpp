@@ -118,6 +118,22 @@ TEST(ApMatch, UnreadableEntriesEndTheSearch) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "channel read error\nssidkkp=Home\nencryptionkkp=none\n");
     EXPECT_STREQ(channel, "1234");
 
+    // The notice comes as soon as a value fills its bound, not only past it.
+    list = "<APList>" + entry("Home", "1234", "NONE", "") + entry("Home", "7", std::string(33, 'E'), "") +
+           "</APList>";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "channel read error\nssidkkp=Home\nencryptionkkp=none\n");
+    EXPECT_STREQ(channel, "1234");
+    g_options[OPT_CLIENT_ENCRYPTION] = "+";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "channel read error\nssidkkp=Home\nencryptionkkp=+\nencrypt read error\nssidkkp=Home\n"
+              "encryptionkkp=+\n");
+    EXPECT_STREQ(channel, "7");
+    g_options[OPT_CLIENT_ENCRYPTION] = "none";
+
     testing::internal::CaptureStdout();
     EXPECT_EQ(match_ap_list("<APList></APList>", 17, table_option, &cfg, channel, sizeof channel), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "read ssid error xxxxx\n");
