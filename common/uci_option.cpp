@@ -54,6 +54,7 @@ int get_uci_option(char* path, char* value, size_t value_size) {
         return 1;
     }
     if (!(ptr.flags & uci_ptr::UCI_LOOKUP_COMPLETE)) {
+        g_uci_ctx->err = UCI_ERR_NOTFOUND;  // as uci_perror would have reported it
         report_not_found();
         if (g_uci_markers) printf("<yyyyyyyy>\n");
         return 1;

@@ -62,6 +62,7 @@ TEST_F(UciOption, FailuresLeaveTheBufferAndPrintTheMarkersAsAsked) {
         g_uci_markers = markers;
         EXPECT_EQ(get(WL ".radio0.nosuch", sizeof value, &out, &err), 1);
         EXPECT_EQ(err, "uci: Entry not found\n");
+        EXPECT_EQ(g_uci_ctx->err, UCI_ERR_NOTFOUND);  // the context tells it too
         EXPECT_EQ(out, markers ? "<yyyyyyyy>\n" : "");
         EXPECT_EQ(get(WL ".@wifi-iface[5].ssid", sizeof value, &out, &err), 1);
         EXPECT_EQ(out, markers ? "<yyyyyyyy>\n" : "");
