@@ -15,6 +15,9 @@
 //                        MUTE) with EIO
 //   BOX_I2S_FAIL_WRITE_AFTER  fail writes with EIO once an opening has taken
 //                        this many bytes
+//   BOX_I2S_STALL_AFTER  take nothing (write returns 0) once an opening has
+//                        taken this many bytes
+//   BOX_I2S_FAIL_CLOSE   1: close releases the descriptor but reports EIO
 #pragma once
 
 #include <cstddef>
