@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <chrono>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,6 +285,40 @@ TEST(TagText, ReplaceKeepsEveryOtherByte) {
     EXPECT_EQ(tag_replace_value(doc.data(), doc.size(), "<x>", "123", 3, out, 16), 15);
     // Search stops at the given length: a tag cut by it is not found.
     EXPECT_EQ(tag_replace_value(doc.data(), 3, "<x>", "1", 1, out, sizeof out), -1);
+}
+
+// SIGTERM while the engine holds its lock (a device write that does not
+// return): the end neither waits for the engine nor runs the exit handlers
+// under the other threads, and comes about a second later.
+TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
+    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    write(playing);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(out[1], 2);
+        atexit([] { fputs("exit handlers ran\n", stderr); });
+        pthread_mutex_lock(&g_player_lock);
+        alarm(10);
+        signal_exit_handler(SIGTERM);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    std::string said = read_all(f);
+    fclose(f);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(said, "");
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 1800);
+    EXPECT_NE(read().find("<playstate>STOPPED<"), std::string::npos);
 }
 
 }  // namespace
