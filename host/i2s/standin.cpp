@@ -300,8 +300,12 @@ int standin_close(int fd) {
     return r;
 }
 
-void standin_finish_all() {
-    pthread_mutex_lock(&s_lock);
+void standin_finish_all(bool wait) {
+    if (!wait) {
+        if (pthread_mutex_trylock(&s_lock) != 0) return;
+    } else {
+        pthread_mutex_lock(&s_lock);
+    }
     for (Opening& o : s_open)
         if (o.fd != 0) write_header(o);
     pthread_mutex_unlock(&s_lock);

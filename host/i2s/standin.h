@@ -30,5 +30,6 @@ bool standin_owns(int fd);
 int standin_ioctl(int fd, unsigned long request, long arg);
 ssize_t standin_write(int fd, const void* data, size_t size);
 int standin_close(int fd);
-// Completes the WAV headers of openings still open (at process exit).
-void standin_finish_all();
+// Completes the WAV headers of openings still open (at process exit);
+// without wait, only if no other thread is inside the stand-in just then.
+void standin_finish_all(bool wait = true);
