@@ -52,5 +52,5 @@ stop_dorvu
 # Without the thread that waits for SIGTERM the daemon could never be
 # stopped by name: it does not start. (A huge default thread stack under an
 # address-space limit makes every thread creation fail.)
-out=$(ulimit -s 2000000 && ulimit -v 1500000 && timeout 10 dorvu --log 2>&1; echo "status=$?")
+out=$(ulimit -s 2000000 && ulimit -v 1500000 && timeout -s KILL 10 dorvu --log 2>&1; echo "status=$?")
 assert_eq $'install_signal_handlers failed!\nstatus=255' "$out" "start-up fails without the signal thread"
