@@ -13,11 +13,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+static constexpr char TMP_MARK[] = ".tmp";
+static constexpr int MAX_LINK_HOPS = 40;
+
 static int write_all(int fd, const char* p, size_t len) {
     while (len > 0) {
         ssize_t w = write(fd, p, len);
         if (w < 0) {
             if (errno == EINTR) continue;
+            return -1;
+        }
+        if (w == 0) {
+            errno = EIO;
             return -1;
         }
         p += w;
@@ -33,9 +40,37 @@ static void sync_dir_of(const char* path) {
     if (d) fsync(d.get());
 }
 
-int write_file_atomic(const char* path, const void* data, size_t len) {
+int resolve_links(const char* path, char* out, size_t n) {
+    size_t len = strlen(path);
+    if (len >= n) return -1;
+    memcpy(out, path, len + 1);
+    for (int hop = 0; hop < MAX_LINK_HOPS; hop++) {
+        char link[PATH_MAX];
+        ssize_t got = readlink(out, link, sizeof link);
+        if (got < 0) return 0;  // not a link (or gone): this is the file
+        if ((size_t)got >= sizeof link) return -1;
+        size_t keep = 0;  // a relative target is taken from the link's folder
+        if (link[0] != '/') {
+            const char* slash = strrchr(out, '/');
+            keep = slash ? (size_t)(slash - out) + 1 : 0;
+        }
+        if (keep + (size_t)got >= n) return -1;
+        memcpy(out + keep, link, (size_t)got);
+        out[keep + (size_t)got] = '\0';
+    }
+    return -1;
+}
+
+int write_file_atomic(const char* path, const void* data, size_t len, unsigned options,
+                      bool (*may_replace)()) {
+    char target[PATH_MAX];
+    if ((options & ATOMIC_FOLLOW_LINKS) ? resolve_links(path, target, sizeof target) != 0
+                                        : copy_bounded(target, sizeof target, path) >= sizeof target) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     char tmp[PATH_MAX];
-    if (snprintf(tmp, sizeof tmp, "%s.tmpXXXXXX", path) >= (int)sizeof tmp) {
+    if (snprintf(tmp, sizeof tmp, "%s%sXXXXXX", target, TMP_MARK) >= (int)sizeof tmp) {
         errno = ENAMETOOLONG;
         return -1;
     }
@@ -44,19 +79,49 @@ int write_file_atomic(const char* path, const void* data, size_t len) {
 
     mode_t mode = 0644;
     struct stat st;
-    if (stat(path, &st) == 0) mode = st.st_mode & 07777;
+    bool old = stat(target, &st) == 0;
+    if (old) mode = st.st_mode & 07777;
+    // Only a privileged process may give the file away; otherwise it stays ours.
+    if (old && (options & ATOMIC_KEEP_OWNER) && fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+    }
 
     int err = 0;
     if (fchmod(fd.get(), mode) != 0 || write_all(fd.get(), (const char*)data, len) != 0 ||
         fsync(fd.get()) != 0)
         err = errno;
     if (fd.reset() != 0 && !err) err = errno;
-    if (!err && rename(tmp, path) != 0) err = errno;
+    if (!err && may_replace && !may_replace()) err = ECANCELED;
+    if (!err && rename(tmp, target) != 0) err = errno;
     if (err) {
         unlink(tmp);
         errno = err;
         return -1;
     }
-    sync_dir_of(path);
+    sync_dir_of(target);
     return 0;
+}
+
+int remove_atomic_leftovers(const char* path, unsigned options) {
+    char target[PATH_MAX];
+    if ((options & ATOMIC_FOLLOW_LINKS) ? resolve_links(path, target, sizeof target) != 0
+                                        : copy_bounded(target, sizeof target, path) >= sizeof target)
+        return 0;
+    char dir_buf[PATH_MAX], base_buf[PATH_MAX];
+    copy_bounded(dir_buf, sizeof dir_buf, target);
+    copy_bounded(base_buf, sizeof base_buf, target);
+    const char* dir = dirname(dir_buf);
+    char prefix[PATH_MAX];
+    if (snprintf(prefix, sizeof prefix, "%s%s", basename(base_buf), TMP_MARK) >= (int)sizeof prefix)
+        return 0;
+    size_t plen = strlen(prefix);
+    UniqueDir d(opendir(dir));
+    if (!d) return 0;
+    int removed = 0;
+    while (const dirent* e = readdir(d.get())) {
+        if (strncmp(e->d_name, prefix, plen) != 0) continue;
+        char full[PATH_MAX];
+        if (snprintf(full, sizeof full, "%s/%s", dir, e->d_name) >= (int)sizeof full) continue;
+        if (unlink(full) == 0) removed++;
+    }
+    return removed;
 }

@@ -27,7 +27,9 @@ enum StepResult { STEP_GO_ON = 0, STEP_DROP = 1, STEP_FAILED = -1 };
 StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
     while (size > 0 && ctx->state == STATE_PLAYING) {
         long n = i2s_write(data, size);
-        if (n < 0) {
+        // A device that takes nothing would hold this loop, and the lock
+        // with it, for ever: as a failed write.
+        if (n <= 0) {
             dlog("write error!\n");
             return STEP_FAILED;
         }

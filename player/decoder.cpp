@@ -3,6 +3,7 @@
 #include "bounded.h"
 #include "dlog.h"
 #include "playstate.h"
+#include "regular_file.h"
 #include "song_media.h"
 
 #include <cinttypes>
@@ -42,6 +43,15 @@ void attempt_url(const char* url, int attempt, char* out, size_t size) {
     if (used < size) copy_bounded(out + used, size - used, url + 3);
 }
 
+const char* local_path_of(const char* url) {
+    static const char file_scheme[] = "file:";
+    if (strncmp(url, file_scheme, sizeof file_scheme - 1) == 0) return url + sizeof file_scheme - 1;
+    // As FFmpeg tells a protocol: letters, digits, "+", "-" and "." before
+    // the first ":".
+    size_t n = strspn(url, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
+    return n > 0 && url[n] == ':' ? nullptr : url;
+}
+
 static int last_audio_stream(const AVFormatContext* fmt) {
     int found = -1;
     for (unsigned i = 0; i < fmt->nb_streams; i++)
@@ -52,6 +62,13 @@ static int last_audio_stream(const AVFormatContext* fmt) {
 // One attempt; on success the contexts are in ctx and the stream's index is
 // returned, else -1 and nothing stays open.
 static int open_attempt(player_ctx* ctx, const char* name) {
+    // A FIFO or device named like a song would block the open while the
+    // engine holds the player lock: a local path opens only as a regular file.
+    const char* local = local_path_of(name);
+    if (local && !is_regular_file(local)) {
+        dlog(" Can't open %s!\n", name);
+        return -1;
+    }
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, name, nullptr, nullptr) < 0) {
         dlog(" Can't open %s!\n", name);
@@ -84,7 +101,10 @@ static int open_attempt(player_ctx* ctx, const char* name) {
     }
     codec->thread_count = 1;
     codec->pkt_timebase = st->time_base;
-    if (avcodec_open2(codec.get(), dec, nullptr) < 0) {
+    // A stream without a rate or channels has no audio the device could be
+    // set up for.
+    if (avcodec_open2(codec.get(), dec, nullptr) < 0 || codec->sample_rate <= 0 ||
+        codec->ch_layout.nb_channels <= 0) {
         dlog("Failed to open codec!\n");
         return -1;
     }

@@ -23,3 +23,7 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state);
 // The URL tried by attempt `attempt` (0-based) of open_song: an "mms:" URL
 // gets t, h, u inserted after its first three characters on attempts 1..3.
 void attempt_url(const char* url, int attempt, char* out, size_t size);
+
+// The file a URL names on this machine (after "file:"), or null for a
+// stream URL, which names a protocol before its first ":".
+const char* local_path_of(const char* url);

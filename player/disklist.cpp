@@ -5,6 +5,7 @@
 #include "handles.h"
 #include "mounts.h"
 #include "player.h"
+#include "regular_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -44,14 +45,16 @@ char* getudisklist_from(const char* mounts_path) {
     dlog("====%s ENTER====\n", "Check_hotplug_disk");
     if (!find_list_path(mounts_path)) return nullptr;
 
-    UniqueFile f(fopen(g_disk_list_path, "r"));
+    // A FIFO under the list's name must not hold the start-up.
+    UniqueFile f(fopen_regular(g_disk_list_path));
     if (!f) {
         dlog("get usb file failed!\n");
         return nullptr;
     }
     long size = -1;
     if (fseek(f.get(), 0, SEEK_END) == 0) size = ftell(f.get());
-    if (size < 0 || fseek(f.get(), 0, SEEK_SET) != 0) {
+    // Far above any list the scanner writes; a larger one is not read.
+    if (size < 0 || size > DISK_LIST_MAX || fseek(f.get(), 0, SEEK_SET) != 0) {
         dlog("read usb list failed!\n");
         return nullptr;
     }

@@ -4,6 +4,8 @@
 
 // Appended to the mount point to name the list file.
 constexpr char DISK_LIST_NAME[] = "/.udisklist";
+// Largest list text read, in bytes.
+constexpr long DISK_LIST_MAX = 16L * 1024 * 1024;
 
 // Reads the list of the first "/tmp/mnt/" mount named in mounts_path; returns
 // a malloc'ed, NUL-terminated text (release with free), or null.

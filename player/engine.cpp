@@ -173,6 +173,8 @@ int play_next_song(player_ctx* ctx) {
 
 int Nset_uri(player_ctx* ctx, const char* url) {
     dlog("====%s ENTER====\n", "Nset_uri");
+    // The request as the file holds it: not a new one when read again.
+    note_url_seen(url);
     {
         MutexHold p(&g_player_lock);
         ctx->duration_us = 0;

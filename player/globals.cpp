@@ -22,6 +22,7 @@ int32_t g_thread_exit = 0;
 char g_disk_list_path[DISK_LIST_PATH_SIZE] = "";
 char g_volume_str[VOLUME_STR_SIZE] = "80";
 char g_playstate[PLAYSTATE_SIZE] = "STOPPED";
+char g_url_seen[URL_SIZE] = "";
 
 pthread_mutex_t g_cmd_lock = PTHREAD_MUTEX_INITIALIZER;
 pthread_mutex_t g_player_lock = PTHREAD_MUTEX_INITIALIZER;

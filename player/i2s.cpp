@@ -31,10 +31,10 @@ int i2s_open() {
 
 int open_audio_output(player_ctx* ctx) {
     if (i2s_open() < 0) {
-        dlog("open device faild ,try again:");
+        dlog("open device faild ,try again:\n");
         sleep(4);
         if (i2s_open() < 0) {
-            dlog("can't open sound device");
+            dlog("can't open sound device\n");
             fflush(stdout);
             exit(1);
         }
@@ -77,17 +77,21 @@ int i2s_setup(int rate, int channels, int bits) {
         return -1;
     }
     if (request(I2S_MUTE, 0) < 0) {
-        dlog("I2S_MUTE err");
+        dlog("I2S_MUTE err\n");
         return -1;
     }
     return 0;
 }
 
+static int clamp_percent(int v) { return v < 0 ? 0 : v > 100 ? 100 : v; }
+
 int i2s_set_volume(int volume) {
     MutexHold lock(&g_player_lock);
     int r = -1;
     if (g_i2s_fd != 0) {
-        int vol = map_volume(volume);
+        // The same 0..100 as at a song's start: the driver is never sent a
+        // value outside its scale.
+        int vol = map_volume(clamp_percent(volume));
         r = request(I2S_VOLUME, vol);
         if (r < 0) dlog("I2S_VOLUME err: %d\n", vol);
     }
@@ -96,7 +100,7 @@ int i2s_set_volume(int volume) {
 
 long i2s_write(const void* data, size_t length) {
     if (g_i2s_fd == 0) {
-        dlog("audio alreadly closed!");
+        dlog("audio alreadly closed!\n");
         fflush(stdout);
         return -1;
     }
@@ -105,18 +109,15 @@ long i2s_write(const void* data, size_t length) {
 
 int i2s_close() {
     if (g_i2s_fd == 0) return 0;
-    if (request(I2S_MUTE, 1) < 0) dlog("I2S_MUTE err 111");
-    int r = close(g_i2s_fd);
-    if (r == 0) g_i2s_fd = 0;
-    return r;
+    if (request(I2S_MUTE, 1) < 0) dlog("I2S_MUTE err 111\n");
+    // A failed close has released the number all the same, and another
+    // thread may get it next: forget it first, so a retry touches nothing.
+    int fd = g_i2s_fd;
+    g_i2s_fd = 0;
+    return close(fd);
 }
 
-static int clamp_volume(const char* text) {
-    int v = atoi(text);
-    if (v < 0) return 0;
-    if (v > 100) return 100;
-    return v;
-}
+static int clamp_volume(const char* text) { return clamp_percent(atoi(text)); }
 
 int read_volume() {
     XmlValue value(getxmlVolume());

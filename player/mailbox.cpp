@@ -1,6 +1,9 @@
 #include "player.h"
 
 #include "bounded.h"
+#include "tagtext.h"
+
+#include <cstring>
 
 void post_command(player_ctx* ctx, int32_t cmd) {
     pthread_mutex_lock(&g_cmd_lock);
@@ -53,4 +56,17 @@ void playstate_text(char* out, size_t n) {
     pthread_mutex_lock(&g_pending_lock);
     copy_bounded(out, n, g_playstate);
     pthread_mutex_unlock(&g_pending_lock);
+}
+
+void note_url_seen(const char* text) {
+    pthread_mutex_lock(&g_player_lock);
+    copy_bounded_n(g_url_seen, sizeof g_url_seen, text, tag_value_cut(text));
+    pthread_mutex_unlock(&g_player_lock);
+}
+
+bool url_is_known(const char* text) {
+    pthread_mutex_lock(&g_player_lock);
+    bool known = strcmp(text, g_url_seen) == 0 || (g_cur_url && strcmp(text, g_cur_url) == 0);
+    pthread_mutex_unlock(&g_player_lock);
+    return known;
 }

@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     // Lines reach a log pipe as they are printed.
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    install_signal_handlers();
+    const int handlers = install_signal_handlers();
 
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--help") == 0) {
@@ -32,6 +32,14 @@ int main(int argc, char** argv) {
         if (g_verbose) printf("Invalid parament!\n");
         return 1;
     }
+
+    // Without the thread that takes SIGTERM, "killall dorvu" could never
+    // stop the daemon: better not to start.
+    if (handlers != 0) {
+        dlog("install_signal_handlers failed!\n");
+        return -1;
+    }
+    remove_playstate_leftovers();
 
     if (output_gstreamer_init() != 0) {
         dlog("output_gstreamer_init failed!\n");

@@ -96,6 +96,14 @@ int32_t take_pending_write();
 void request_thread_exit();
 bool thread_exit_requested();
 
+// What the daemon knows <url> to hold besides g_cur_url: the value it last
+// wrote there (as stored: up to a "<") or last took as a request. A value
+// read from the file is a new request only when it is neither. Both under
+// g_player_lock.
+extern char g_url_seen[URL_SIZE];
+void note_url_seen(const char* text);
+bool url_is_known(const char* text);
+
 // g_playstate under g_pending_lock (never held with another lock).
 void set_playstate_text(const char* text);
 void playstate_text(char* out, size_t n);

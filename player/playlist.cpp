@@ -5,6 +5,7 @@
 #include "player.h"
 #include "player_lock.h"
 #include "playstate.h"
+#include "tagtext.h"
 
 #include <cjson/cJSON.h>
 
@@ -51,17 +52,36 @@ const cJSON* entry_at(int index) {
     return cJSON_GetArrayItem(g_playlist, index);
 }
 
+// Writes title into <songname> (once more on failure). A title longer than
+// the file's values may be is cut at a character boundary, so the name
+// shown still belongs to this song.
+void publish_title(const char* title) {
+    char shown[XML_VALUE_SIZE];
+    size_t len = strlen(title);
+    if (len >= sizeof shown) {
+        len = sizeof shown - 1;
+        while (len > 0 && (title[len] & 0xC0) == 0x80) len--;  // not inside a UTF-8 sequence
+    }
+    copy_bounded_n(shown, sizeof shown, title, len);
+    if (setxmlSongname(shown) != 0) setxmlSongname(shown);
+}
+
 // Loads entry index; the caller holds s_list_lock.
 void load_entry_locked(int index, char* url_buffer) {
     const cJSON* entry = entry_at(index);
     if (!entry) return;
+    // Cleared before the walk: an entry without a usable "url" must not
+    // play the previous song again.
+    {
+        MutexHold p(&g_player_lock);
+        memset(url_buffer, 0, URL_SIZE);
+    }
     for (const cJSON* m = entry->child; m; m = m->next) {
         if (named(m, "url")) {
             const char* url = loadable_url(m);
             if (!url) continue;
             {
                 MutexHold p(&g_player_lock);
-                memset(url_buffer, 0, strlen(url_buffer));
                 copy_bounded(url_buffer, URL_SIZE, url);
             }
             post_pending_write(PENDING_URL);
@@ -77,9 +97,20 @@ void load_entry_locked(int index, char* url_buffer) {
             __singlesong.length = int_of(m);
         } else if (named(m, "title")) {
             const char* title = string_of(m);
-            if (title && setxmlSongname(title) != 0) setxmlSongname(title);
+            if (title) publish_title(title);
         }
     }
+}
+
+// playlistGet_song with s_list_lock already held.
+void get_song_locked(int index, char* url_buffer) {
+    dlog("====%s ENTER====\n", "playlistGet_song");
+    if (g_verbose) {
+        MutexHold p(&g_player_lock);
+        dlog("!!!!!!!!!!!__singlesong.position=%lld!!!!!!  __singlesong.length=%lld........\n",
+             (long long)__singlesong.position, (long long)__singlesong.length);
+    }
+    load_entry_locked(index, url_buffer);
 }
 
 }  // namespace
@@ -124,14 +155,8 @@ int updatelistnumber(const char* url) {
 }
 
 int playlistGet_song(int index, char* url_buffer) {
-    dlog("====%s ENTER====\n", "playlistGet_song");
-    if (g_verbose) {
-        MutexHold p(&g_player_lock);
-        dlog("!!!!!!!!!!!__singlesong.position=%lld!!!!!!  __singlesong.length=%lld........\n",
-             (long long)__singlesong.position, (long long)__singlesong.length);
-    }
     MutexHold list(&s_list_lock);
-    load_entry_locked(index, url_buffer);
+    get_song_locked(index, url_buffer);
     return 0;
 }
 
@@ -212,7 +237,9 @@ int playlist_next() {
         MutexHold p(&g_player_lock);
         g_playlist_cur = cur;
     }
-    load_entry_locked(cur, g_cur_url);
+    // The same load as a chosen song, with its lines; the list stays locked
+    // so that a new parse cannot come between the choice and the load.
+    get_song_locked(cur, g_cur_url);
     MutexHold p(&g_player_lock);
     dlog("get next song %d, %d:%s\n", count, cur, g_cur_url);
     return 0;

@@ -20,9 +20,11 @@ void playlist_release();
 // Index of the first entry whose "url" is url; 0 when none is.
 int updatelistnumber(const char* url);
 
-// Makes entry index the current song: its "url" into url_buffer (URL_SIZE
-// bytes) and posted for the play-state file, "startpos" and "length" into
-// __singlesong, "title" into <songname>. An index outside the list loads
+// Makes entry index the current song: url_buffer (URL_SIZE bytes) is
+// cleared, then its "url" copied in and posted for the play-state file,
+// "startpos" and "length" into __singlesong, "title" into <songname> (cut
+// at a character to what the file's values hold). An entry without a
+// usable "url" leaves url_buffer empty; an index outside the list loads
 // nothing. Always 0.
 int playlistGet_song(int index, char* url_buffer);
 
@@ -31,6 +33,6 @@ int playlistGet_song(int index, char* url_buffer);
 int updatenumbyposition(int start);
 
 // Advances g_playlist_cur as <loop> says (1 repeat, 2 the fixed random
-// order, else the next, wrapping) and loads that entry into g_cur_url.
-// Always 0.
+// order, else the next, wrapping) and loads that entry into g_cur_url as
+// playlistGet_song does. Always 0.
 int playlist_next();

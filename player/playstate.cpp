@@ -5,13 +5,17 @@
 #include "dlog.h"
 #include "handles.h"
 #include "player.h"
+#include "regular_file.h"
 #include "player_lock.h"
 #include "shell.h"
 #include "tagtext.h"
 
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 static char s_override[PATH_MAX];
 static const char* s_path = PLAYSTATE_FILE;
@@ -23,10 +27,39 @@ void set_playstate_path(const char* path) {
     s_path = s_override;
 }
 
+// Set once the daemon is ending: "STOPPED" is then the last word, and no
+// save may replace the file after it.
+static std::atomic<int> s_saves_closed{0};
+
+static bool saves_open() { return s_saves_closed.load() == 0; }
+
+void close_playstate_saves(int wait_ms) {
+    // Waiting for the lock lets a save in progress finish first; one that
+    // does not finish in time still sees the flag before its rename.
+    timespec until;
+    clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_sec += wait_ms / 1000;
+    until.tv_nsec += (long)(wait_ms % 1000) * 1000000L;
+    if (until.tv_nsec >= 1000000000L) {
+        until.tv_sec++;
+        until.tv_nsec -= 1000000000L;
+    }
+    bool held = pthread_mutex_timedlock(&g_doc_lock, &until) == 0;
+    s_saves_closed.store(1);
+    if (held) pthread_mutex_unlock(&g_doc_lock);
+}
+
+void mark_playstate_saves_closed() { s_saves_closed.store(1); }
+
+void reopen_playstate_saves() { s_saves_closed.store(0); }
+
+void remove_playstate_leftovers() { remove_atomic_leftovers(s_path, ATOMIC_FOLLOW_LINKS); }
+
 // g_doc is shared by both threads; every access holds g_doc_lock.
 
 char* xmlParseFile(const char* path) {
-    UniqueFile f(fopen(path, "r"));
+    // A FIFO or device under the file's name must not hold the thread.
+    UniqueFile f(fopen_regular(path));
     if (!f) {
         dlog("filename == NULL in %s %d\n", "xmlParseFile", 262);
         return nullptr;
@@ -146,8 +179,15 @@ int iSavexmlfile() {
             return -1;
         }
         // Replaced whole through a synced temporary file, so a crash never
-        // leaves a truncated file that nothing would recreate.
-        if (write_file_atomic(s_path, g_doc, strlen(g_doc)) != 0) {
+        // leaves a truncated file that nothing would recreate. The web
+        // server may run as another user and may keep the file behind a
+        // link: both stay as they were.
+        if (!saves_open()) {
+            dlog("saves closed in %s %d\n", "iSavexmlfile", 204);
+            return -1;
+        }
+        if (write_file_atomic(s_path, g_doc, strlen(g_doc), ATOMIC_KEEP_OWNER | ATOMIC_FOLLOW_LINKS,
+                              saves_open) != 0) {
             dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
             return -1;
         }
@@ -167,8 +207,8 @@ static int set_value(const char* tag, const char* value, const char* name, int n
         dlog("setValue failed in %s %d\n", name, no);
         return 1;
     }
-    iSavexmlfile();
-    return 0;
+    // A lost save is a failure too: the callers' retries rely on it.
+    return iSavexmlfile() == 0 ? 0 : 1;
 }
 
 static char* get_value(const char* tag, const char* name, int no) {

@@ -20,7 +20,24 @@ int setIxmlValue(const char* tag, const char* value);
 int iSavexmlfile();
 void free_doc();
 
-// Setters return 0, or 1 when the value could not be placed in the document.
+// Ending: waits up to wait_ms for a save in progress, then refuses every
+// later save, so that nothing replaces the "STOPPED" written last.
+void close_playstate_saves(int wait_ms);
+// The same without any lock, for a signal handler.
+void mark_playstate_saves_closed();
+// Undoes the above (tests only).
+void reopen_playstate_saves();
+// Writes "STOPPED" into <playstate> of the file on disk, with calls that are
+// safe in a signal handler: the file is read into a stack buffer, edited and
+// put in place through a temporary file; g_doc and the locks are not used.
+// 0, or -1 when the file cannot be read, has no such tag or cannot be
+// replaced.
+int write_stopped_to_file();
+// Removes temporary files that an interrupted save left beside the file.
+void remove_playstate_leftovers();
+
+// Setters return 0, or 1 when the value could not be placed in the document
+// or the document could not be saved.
 int setxmlSongpath(const char* value);
 int setxmlPosition(const char* value);
 int setxmlLength(const char* value);

@@ -8,6 +8,7 @@
 #include "player_lock.h"
 #include "playlist.h"
 #include "playstate.h"
+#include "signals.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,10 @@
 
 static void sleep_seconds(unsigned s) { sleep(s); }
 
-// Hands the engine's pending write to the file; a failed one is posted again.
+// Hands the engine's pending write to the file. True when it was made; a
+// refused one is posted again for the next cycle, and this cycle goes on, so
+// that a value the file cannot take never stops the position, volume and
+// request steps.
 static bool do_pending_write() {
     int32_t kind = take_pending_write();
     if (kind == PENDING_NONE) return false;
@@ -33,14 +37,13 @@ static bool do_pending_write() {
             memcpy(url, g_cur_url, URL_SIZE);
         }
         r = setxmlSongpath(url);
+        if (r == 0) note_url_seen(url);
     }
-    if (r != 0) post_pending_write(kind);
+    if (r != 0) {
+        post_pending_write(kind);
+        return false;
+    }
     return true;
-}
-
-static bool url_is_current(const char* url) {
-    MutexHold p(&g_player_lock);
-    return strcmp(url, g_cur_url) == 0;
 }
 
 int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
@@ -58,8 +61,9 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
     // with the URL is read before it.
     XmlValue held_start;
     XmlValue url(getxmlPath());
-    if (url && !url_is_current(url.get())) {
+    if (url && !url_is_known(url.get())) {
         dlog("path have changed %s in %s %d\n", url.get(), "updatePlayDate", 106);
+        note_url_seen(url.get());
         held_start.reset(getxmlStartposition());
         output_set_uri(url.get());
         output_play();
@@ -112,6 +116,7 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
 }
 
 void* updatePlayDate(void*) {
+    use_fault_stack();
     sleep_seconds(2);
     if (iparsexmlfile(playstate_path()) != 0)
         dlog("parsexmlfile failed in %s %d\n", "updatePlayDate", 46);

@@ -5,9 +5,12 @@
 #include <cstddef>
 
 // Sizes of the working buffers: a whole document must stay below
-// XML_DOC_SIZE bytes and a value below XML_VALUE_SIZE bytes.
-constexpr size_t XML_DOC_SIZE = 1024;
-constexpr size_t XML_VALUE_SIZE = 128;
+// XML_DOC_SIZE bytes and a value below XML_VALUE_SIZE bytes. A value holds
+// any URL the player can open (1023 bytes) and a title as long; the
+// document holds one of each besides the other tags and the web
+// interface's own text.
+constexpr size_t XML_VALUE_SIZE = 1024;
+constexpr size_t XML_DOC_SIZE = 4096;
 
 // Finds the first occurrence of tag (the opening tag with its angle
 // brackets) in doc[0..len). On success stores where the value starts and

@@ -35,6 +35,8 @@ struct Settings {
     long fail_open;
     char fail_request[16];
     long long fail_write_after;
+    long long stall_after;
+    bool fail_close;
 };
 
 struct Opening {
@@ -43,6 +45,7 @@ struct Opening {
     Settings set;
     unsigned rate, channels, bits;
     unsigned long long bytes;
+    bool stalled;  // "write took nothing" journaled
     double play_end;  // monotonic time at which what was taken has played
 };
 
@@ -83,6 +86,8 @@ Settings read_settings() {
     const char* req = getenv("BOX_I2S_FAIL_REQUEST");
     snprintf(s.fail_request, sizeof s.fail_request, "%s", req ? req : "");
     s.fail_write_after = env_long("BOX_I2S_FAIL_WRITE_AFTER", -1);
+    s.stall_after = env_long("BOX_I2S_STALL_AFTER", -1);
+    s.fail_close = env_long("BOX_I2S_FAIL_CLOSE", 0) == 1;
     return s;
 }
 
@@ -247,6 +252,14 @@ ssize_t standin_write(int fd, const void* data, size_t size) {
         errno = EIO;
         return -1;
     }
+    if (s.stall_after >= 0 && o->bytes >= (unsigned long long)s.stall_after) {
+        bool first = !o->stalled;
+        o->stalled = true;
+        Settings copy = s;
+        pthread_mutex_unlock(&s_lock);
+        if (first) journal(copy, "write took nothing");
+        return 0;
+    }
     if (s.partial > 0 && size > size_t(s.partial)) size = size_t(s.partial);
     if (!s.discard) raw_write_all(fd, data, size);
     o->bytes += size;
@@ -278,12 +291,21 @@ int standin_close(int fd) {
     int r = int(syscall(SYS_close, fd));
     o->fd = 0;
     pthread_mutex_unlock(&s_lock);
-    journal(s, "close %s %llu", name, bytes);
+    // As Linux does on an I/O error: the number is released all the same.
+    if (r == 0 && s.fail_close) {
+        r = -1;
+        errno = EIO;
+    }
+    journal(s, "close %s %llu%s", name, bytes, r < 0 ? " failed" : "");
     return r;
 }
 
-void standin_finish_all() {
-    pthread_mutex_lock(&s_lock);
+void standin_finish_all(bool wait) {
+    if (!wait) {
+        if (pthread_mutex_trylock(&s_lock) != 0) return;
+    } else {
+        pthread_mutex_lock(&s_lock);
+    }
     for (Opening& o : s_open)
         if (o.fd != 0) write_header(o);
     pthread_mutex_unlock(&s_lock);

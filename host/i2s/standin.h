@@ -15,6 +15,9 @@
 //                        MUTE) with EIO
 //   BOX_I2S_FAIL_WRITE_AFTER  fail writes with EIO once an opening has taken
 //                        this many bytes
+//   BOX_I2S_STALL_AFTER  take nothing (write returns 0) once an opening has
+//                        taken this many bytes
+//   BOX_I2S_FAIL_CLOSE   1: close releases the descriptor but reports EIO
 #pragma once
 
 #include <cstddef>
@@ -27,5 +30,6 @@ bool standin_owns(int fd);
 int standin_ioctl(int fd, unsigned long request, long arg);
 ssize_t standin_write(int fd, const void* data, size_t size);
 int standin_close(int fd);
-// Completes the WAV headers of openings still open (at process exit).
-void standin_finish_all();
+// Completes the WAV headers of openings still open (at process exit);
+// without wait, only if no other thread is inside the stand-in just then.
+void standin_finish_all(bool wait = true);

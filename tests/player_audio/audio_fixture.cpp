@@ -85,7 +85,7 @@ void use_standin_dir(const TempDir& dir) {
     setenv("BOX_I2S_DIR", dir.path().c_str(), 1);
     setenv("BOX_I2S_SPEED", "0", 1);
     for (const char* name : {"BOX_I2S_PARTIAL", "BOX_I2S_FAIL_OPEN", "BOX_I2S_FAIL_REQUEST",
-                             "BOX_I2S_FAIL_WRITE_AFTER"})
+                             "BOX_I2S_FAIL_WRITE_AFTER", "BOX_I2S_STALL_AFTER", "BOX_I2S_FAIL_CLOSE"})
         unsetenv(name);
 }
 

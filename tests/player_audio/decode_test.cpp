@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -75,6 +77,53 @@ TEST_F(Decode, AFailedWriteEndsTheSong) {
     size_t size = read_text(dir_.file("pcm-1.wav")).size();
     EXPECT_GE(size, 44u + 20000u);
     EXPECT_LT(size, 44u + 60000u);
+}
+
+// A device that takes nothing must not hold the decode step (and with it
+// the player lock) for ever.
+TEST_F(Decode, ADeviceThatTakesNothingEndsTheSong) {
+    setenv("BOX_I2S_STALL_AFTER", "20000", 1);
+    const std::string path = song("stereo441.flac");
+    EXPECT_EXIT(
+        {
+            alarm(60);
+            _exit(play_song(path) == 0 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::vector<std::string> lines = journal();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "write took nothing");
+    // Ended soon after the device stopped taking data (2 s are about 350 kB).
+    ASSERT_EQ(lines.back().rfind("close pcm-1.wav ", 0), 0u) << lines.back();
+    EXPECT_LT(std::stol(lines.back().substr(16)), 60000);
+}
+
+// Local paths open only as regular files: a FIFO named like a song would
+// block the open. Random bytes that FFmpeg takes for a stream without a
+// rate or channels are no song either.
+TEST_F(Decode, OnlyRegularFilesWithUsableAudioOpen) {
+    const std::string fifo = dir_.file("fifo.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::string noise(400000, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) c = char((x = x * 1103515245u + 12345u) >> 24);
+    const std::string junk = dir_.file("junk.mp3");
+    ASSERT_TRUE(write_text(junk, noise));
+    for (const std::string& url : {fifo, "file:" + fifo, junk}) {
+        EXPECT_EXIT(
+            {
+                alarm(20);
+                pthread_mutex_lock(&g_player_lock);
+                _exit(open_song(url.c_str()) == -1 ? 0 : 2);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << url;
+    }
+    EXPECT_EQ(journal(), std::vector<std::string>{});  // the device was never opened
+    EXPECT_STREQ(local_path_of("/tmp/mnt/sda1/a:b.mp3"), "/tmp/mnt/sda1/a:b.mp3");
+    EXPECT_STREQ(local_path_of("file:/x.mp3"), "/x.mp3");
+    for (const char* stream : {"http://h/x.mp3", "mms:x", "mmsh://h/x", "rtsp://h"})
+        EXPECT_EQ(local_path_of(stream), nullptr) << stream;
 }
 
 TEST_F(Decode, EntryLengthIsPublishedInsteadOfTheFileLength) {

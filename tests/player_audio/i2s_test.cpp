@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -87,6 +90,9 @@ TEST_F(I2sOutput, VolumeChangesCloseAndClosedDevice) {
     EXPECT_EQ(i2s_set_volume(75), 0);
     EXPECT_EQ(i2s_set_volume(0), 0);
     EXPECT_EQ(i2s_set_volume(100), 0);
+    // Outside 0..100 the same clamp as at a song's start.
+    EXPECT_EQ(i2s_set_volume(-5), 0);
+    EXPECT_EQ(i2s_set_volume(1000), 0);
     EXPECT_EQ(i2s_close(), 0);
     EXPECT_EQ(g_i2s_fd, 0);
     EXPECT_EQ(i2s_close(), 0);
@@ -94,9 +100,28 @@ TEST_F(I2sOutput, VolumeChangesCloseAndClosedDevice) {
     EXPECT_EQ(i2s_set_volume(50), -1);
     std::vector<std::string> lines = journal();
     std::vector<std::string> tail(lines.begin() + 6, lines.end());
-    std::vector<std::string> want = {"VOLUME 80", "VOLUME 0", "VOLUME 100", "MUTE 1",
-                                     "close pcm-1.wav 0"};
+    std::vector<std::string> want = {"VOLUME 80", "VOLUME 0",   "VOLUME 100",       "VOLUME 0",
+                                     "VOLUME 100", "MUTE 1", "close pcm-1.wav 0"};
     EXPECT_EQ(tail, want);
+}
+
+// A failed close has released the number; the engine's second try must not
+// mute and close a file that has taken the number since.
+TEST_F(I2sOutput, AFailedCloseIsNotRetriedOnAnotherFile) {
+    setenv("BOX_I2S_FAIL_CLOSE", "1", 1);
+    start("50");
+    const int old = g_i2s_fd;
+    EXPECT_EQ(i2s_close(), -1);
+    EXPECT_EQ(g_i2s_fd, 0);
+    const int other = open("/dev/null", O_WRONLY);
+    ASSERT_EQ(other, old);  // the lowest free number comes back
+    EXPECT_EQ(i2s_close(), 0);
+    EXPECT_NE(fcntl(other, F_GETFD), -1) << "the other file was closed";
+    close(other);
+    std::vector<std::string> lines = journal();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "close pcm-1.wav 0 failed");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MUTE 1"), 1);
 }
 
 TEST_F(I2sOutput, AFailedRequestEndsTheConfigurationEarly) {
@@ -117,7 +142,7 @@ TEST_F(I2sOutput, TwoFailedOpensEndTheProgram) {
             g_verbose = 1;
             open_audio_output(g_player);
         },
-        ::testing::ExitedWithCode(1), "can't open sound device");
+        ::testing::ExitedWithCode(1), "open device faild ,try again:\ncan't open sound device\n");
     EXPECT_GE(steady_clock::now() - t0, milliseconds(3900));
     EXPECT_EQ(journal(), std::vector<std::string>({"open failed", "open failed"}));
 }

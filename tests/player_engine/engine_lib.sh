@@ -1,6 +1,9 @@
 # Helpers for the engine's box scripts: the I2S stand-in's journal and WAVs.
 
 I2S_JOURNAL=/box/out/i2s/journal
+# The third song of the playlist disk: a name long enough that its path
+# (about 170 bytes) is longer than the file's values were once allowed to be.
+LONG_C="c_$(printf 'long%.0s' {1..38}).wav"
 
 # Sample rates of the openings so far, one per line: which songs played.
 i2s_rates() { sed -n 's/^FREQ \([0-9]*\)$/\1/p' "$I2S_JOURNAL" 2>/dev/null; }

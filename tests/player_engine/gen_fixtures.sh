@@ -1,12 +1,13 @@
 # gen_fixtures.sh DIR KIND: short generated songs and their list, made at
 # test time (nothing binary is kept in the tree).
-#   playlist  a.mp3 44100 Hz stereo, b.flac 22050 Hz mono, c.wav 32000 Hz
-#             stereo, d.opus 48000 Hz; a list of the four in this order
+#   playlist  a.mp3 44100 Hz stereo, b.flac 22050 Hz mono, $LONG_C (c...wav)
+#             32000 Hz stereo, d.opus 48000 Hz; a list of the four in this order
 #   cue       long.flac (330 s, 8000 Hz mono) listed as a track at 120 s
 #             with length 200, then as a track at 1 s with length 100,
 #             then short.wav
 #   nolist    a.mp3 only, no list
 set -eu
+source "$(dirname "$0")/engine_lib.sh"
 dir=$1
 kind=$2
 mkdir -p "$dir"
@@ -27,9 +28,9 @@ case $kind in
 playlist)
     gen a.mp3 12 44100 2
     gen b.flac 20 22050 1
-    gen c.wav 12 32000 2
+    gen "$LONG_C" 12 32000 2
     gen d.opus 12 48000 1
-    finish "$(plain a.mp3)$(plain b.flac)$(plain c.wav)$(plain d.opus)"
+    finish "$(plain a.mp3)$(plain b.flac)$(plain "$LONG_C")$(plain d.opus)"
     ;;
 cue)
     gen long.flac 330 8000 1

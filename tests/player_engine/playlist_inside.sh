@@ -47,16 +47,20 @@ web_set loop 1
 check "loop 1 repeats b.flac" wait_for 12 rates_are "44100 22050 22050 "
 web_set loop 2
 next=$(python3 -c 'import ctypes; c = ctypes.CDLL("libc.so.6"); c.srand(1); print(c.rand() % 4)')
-names=(a.mp3 b.flac c.wav d.opus)
+names=(a.mp3 b.flac "$LONG_C" d.opus)
 rates=(44100 22050 32000 48000)
 wait_tag url "$D/${names[$next]}" 12 "loop 2 from entry 1 leads to entry $next"
 check "loop 2 opened entry $next" wait_for 3 rates_are "44100 22050 22050 ${rates[$next]} "
 
-# A song picked by URL.
-web_set loop 0 url "$D/c.wav"
-wait_tag songname c.wav 5 "c.wav picked by URL"
-check "c.wav opened" wait_for 5 rates_are "44100 22050 22050 ${rates[$next]} 32000 "
-check "c.wav is playing" wait_for 3 position_at_least 1
+# A song with a long name picked by URL: its path and title are published,
+# and the poll goes on following the file while it plays.
+web_set loop 0 url "$D/$LONG_C"
+wait_tag songname "$LONG_C" 5 "the long-named song picked by URL"
+check "it opened" wait_for 5 rates_are "44100 22050 22050 ${rates[$next]} 32000 "
+check "its position is published" wait_for 3 position_at_least 2
+web_set volume 30
+check "a volume change is still sent" wait_for 3 i2s_has "VOLUME 55"
+assert_eq "$D/$LONG_C" "$(xml_get url)" "<url> holds the long path"
 
 stop_dorvu
 assert_status 1 "$DORVU_STATUS" "status after SIGTERM while playing"

@@ -36,6 +36,21 @@ stop_dorvu
 assert_status 1 "$DORVU_STATUS" "exit status after SIGTERM"
 assert_eq STOPPED "$(xml_get playstate)" "SIGTERM leaves STOPPED"
 check "the exit comes about a second after SIGTERM ($DORVU_STOP_MS ms)" \
-    test "$DORVU_STOP_MS" -ge 900 -a "$DORVU_STOP_MS" -le 3000
+    test "$DORVU_STOP_MS" -ge 900 -a "$DORVU_STOP_MS" -le 2000
 assert_contains "$(cat "$DORVU_LOG")" $'\tdorvu finish code=15!' "finish line"
 check "no temporary file left in /etc/config" test -z "$(ls /etc/config | grep -v '^playusb.xml$')"
+
+# Stale temporary files of the file are removed at start-up.
+touch /etc/config/playusb.xml.tmpAb12Cd /etc/config/playusb.xml.web
+start_dorvu
+wait_tag playstate PLAYING 5 "started again"
+check "a stale temporary file is removed at start-up" test ! -e /etc/config/playusb.xml.tmpAb12Cd
+check "other files stay" test -e /etc/config/playusb.xml.web
+rm -f /etc/config/playusb.xml.web
+stop_dorvu
+
+# Without the thread that waits for SIGTERM the daemon could never be
+# stopped by name: it does not start. (A huge default thread stack under an
+# address-space limit makes every thread creation fail.)
+out=$(ulimit -s 2000000 && ulimit -v 1500000 && timeout -s KILL 10 dorvu --log 2>&1; echo "status=$?")
+assert_eq $'install_signal_handlers failed!\nstatus=255' "$out" "start-up fails without the signal thread"

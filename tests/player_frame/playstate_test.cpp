@@ -1,6 +1,7 @@
 // The play-state file reader and writer against real files in a temp dir.
 #include "playstate.h"
 #include "player.h"
+#include "signals.h"
 #include "tagtext.h"
 #include "test_files.h"
 
@@ -10,7 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <chrono>
+#include <sys/wait.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -111,55 +115,126 @@ TEST_F(PlayStateFile, MissingTagIsNeverAdded) {
     EXPECT_EQ(read(), "<url>/a.mp3</url><playstate>PLAYING</playstate>");
 }
 
-TEST_F(PlayStateFile, SizeLimitsAreRefusedNotOverrun) {
-    // A value of 127 bytes is read, 128 is refused.
-    std::string v127(127, 'v');
-    write("<songname>" + v127 + "</songname><url>" + v127 + "w</url>");
-    EXPECT_EQ(value(getxmlSongname()), v127);
+TEST_F(PlayStateFile, SizeLimitsHoldTheLongestUrlAndTitle) {
+    // A URL of 1023 bytes and a title as long both fit the box's document.
+    write(kDoc);
+    ASSERT_EQ(value(getxmlPath()), "");
+    const std::string url = "/tmp/mnt/sda1/" + std::string(1023 - 14, 'u');
+    const std::string title(1023, 't');
+    EXPECT_EQ(setxmlSongpath(url.c_str()), 0);
+    EXPECT_EQ(setxmlSongname(title.c_str()), 0);
+    EXPECT_EQ(value(getxmlPath()), url);
+    EXPECT_EQ(value(getxmlSongname()), title);
+    // One byte more is refused, for reads and writes alike.
+    EXPECT_EQ(setxmlSongname((title + "t").c_str()), 1);
+    write("<url>" + url + "x</url>");
     EXPECT_EQ(value(getxmlPath()), "<null>");
+    EXPECT_EQ(setxmlSongname((std::string(1023, 's') + "<" + std::string(200, 'x')).c_str()), 1);
 
-    // A file of 1023 bytes is read, 1024 is refused.
-    std::string pad = "<seek>1</seek>";
-    write(pad + std::string(1023 - pad.size(), ' '));
-    EXPECT_EQ(value(getxmlSeek()), "1");
-    write(pad + std::string(1024 - pad.size(), ' '));
-    EXPECT_EQ(value(getxmlSeek()), "<null>");
-    EXPECT_EQ(g_doc, nullptr);
-
-    // A set that would make the document 1024 bytes fails and leaves the file.
-    const std::string near = pad + std::string(1023 - pad.size(), ' ');
+    // A set that would make the document 4096 bytes fails and leaves the file.
+    const std::string pad = "<seek>1</seek>";
+    const std::string near = pad + std::string(4095 - pad.size(), ' ');
     write(near);
     ASSERT_EQ(value(getxmlSeek()), "1");
     EXPECT_EQ(setxmlSeek("12"), 1);
     EXPECT_EQ(read(), near);
     EXPECT_EQ(setxmlSeek("0"), 0);  // same length still fits
-
-    write(kDoc);
-    ASSERT_EQ(value(getxmlSongname()), "x>y");
-    EXPECT_EQ(setxmlSongname(std::string(128, 's').c_str()), 1);
-    EXPECT_EQ(read(), kDoc);
-    EXPECT_EQ(setxmlSongname((std::string(127, 's') + "<" + std::string(200, 't')).c_str()), 0);
-    EXPECT_EQ(value(getxmlSongname()), std::string(127, 's'));
 }
 
-TEST_F(PlayStateFile, FailedWriteKeepsTheOldFile) {
-    write(kDoc);
-    ASSERT_EQ(value(getxmlPosition()), "12");
-    ASSERT_EQ(setIxmlValue("<position>", "99"), 0);
-    // Files may not grow past a few bytes: the temporary file cannot be written.
+// Files may not grow past a few bytes while fn runs.
+template <typename F>
+int with_tiny_file_limit(F fn) {
     struct rlimit old, small = {16, 16};
     getrlimit(RLIMIT_FSIZE, &old);
     small.rlim_max = old.rlim_max;
     void (*prev)(int) = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    int r = iSavexmlfile();
+    int r = fn();
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, prev);
-    EXPECT_EQ(r, -1);
+    return r;
+}
+
+TEST_F(PlayStateFile, FailedWriteKeepsTheOldFileAndIsReported) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    ASSERT_EQ(setIxmlValue("<position>", "99"), 0);
+    EXPECT_EQ(with_tiny_file_limit([] { return iSavexmlfile(); }), -1);
+    EXPECT_EQ(with_tiny_file_limit([] { return setxmlPosition("98"); }), 1);  // not 0
     EXPECT_EQ(read(), kDoc);
     EXPECT_EQ(files_in_dir(), 1);
     EXPECT_EQ(iSavexmlfile(), 0);
-    EXPECT_NE(read().find("<position>99<"), std::string::npos);
+    EXPECT_NE(read().find("<position>98<"), std::string::npos);
+}
+
+// The web server may own the file and keep it behind a link; the daemon's
+// rewrites change neither. Temporary files left by a kill are removed at
+// start-up.
+TEST_F(PlayStateFile, ReplacementKeepsOwnerModeAndLink) {
+    ASSERT_EQ(mkdir(dir_.file("real").c_str(), 0755), 0);
+    const std::string target = dir_.file("real/state.xml");
+    ASSERT_TRUE(write_text(target, kDoc));
+    ASSERT_EQ(chown(target.c_str(), 1234, 5678), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0664), 0);
+    ASSERT_EQ(symlink("real/state.xml", path_.c_str()), 0);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    EXPECT_EQ(setxmlPosition("7"), 0);
+    struct stat st;
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    if (geteuid() == 0) {
+        EXPECT_EQ(st.st_uid, 1234u);
+        EXPECT_EQ(st.st_gid, 5678u);
+    }
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    EXPECT_NE(read_text(target).find("<position>7<"), std::string::npos);
+
+    for (const char* name : {"state.xml.tmpAb12Cd", "state.xml.tmpsig42", "state.xml.web"})
+        ASSERT_TRUE(write_text(dir_.file(std::string("real/") + name), "x"));
+    remove_playstate_leftovers();
+    EXPECT_EQ(read_text(dir_.file("real/state.xml.web")), "x");
+    EXPECT_EQ(files_in_dir(), 2);  // the link and real/
+    EXPECT_EQ(system(("test $(ls " + dir_.file("real") + " | wc -l) = 2").c_str()), 0);
+}
+
+TEST_F(PlayStateFile, StoppedIsWrittenFromDiskAndNothingReplacesIt) {
+    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    write(playing);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    // The web interface's edit after the daemon's last read is kept.
+    const std::string edited = std::string(playing).replace(playing.find("<volume>50"), 10, "<volume>7");
+    write(edited);
+    EXPECT_EQ(write_stopped_to_file(), 0);
+    const std::string stopped = std::string(edited).replace(edited.find("PLAYING"), 7, "STOPPED");
+    EXPECT_EQ(read(), stopped);
+    EXPECT_EQ(files_in_dir(), 1);
+
+    close_playstate_saves(100);
+    EXPECT_EQ(setxmlPlaystate("PLAYING"), 1);
+    reopen_playstate_saves();
+    EXPECT_EQ(read(), stopped);
+}
+
+// A fault ends the daemon with "STOPPED" in the file, written by the
+// handler from the file on disk.
+TEST_F(PlayStateFile, FaultsLeaveStopped) {
+    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    for (int sig : {SIGSEGV, SIGBUS}) {
+        write(playing);
+        const std::string line = "\tdorvu finish code=" + std::to_string(sig) + "!\n";
+        EXPECT_EXIT(
+            {
+                dup2(2, 1);
+                g_verbose = 1;
+                if (install_signal_handlers() != 0) _exit(3);
+                raise(sig);
+                _exit(4);
+            },
+            ::testing::ExitedWithCode(1), line);
+        EXPECT_NE(read().find("<playstate>STOPPED<"), std::string::npos) << sig;
+        EXPECT_EQ(files_in_dir(), 1);
+    }
 }
 
 TEST(TagText, ReplaceKeepsEveryOtherByte) {
@@ -177,6 +252,40 @@ TEST(TagText, ReplaceKeepsEveryOtherByte) {
     EXPECT_EQ(tag_replace_value(doc.data(), doc.size(), "<x>", "123", 3, out, 16), 15);
     // Search stops at the given length: a tag cut by it is not found.
     EXPECT_EQ(tag_replace_value(doc.data(), 3, "<x>", "1", 1, out, sizeof out), -1);
+}
+
+// SIGTERM while the engine holds its lock (a device write that does not
+// return): the end neither waits for the engine nor runs the exit handlers
+// under the other threads, and comes about a second later.
+TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
+    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    write(playing);
+    ASSERT_EQ(value(getxmlPosition()), "12");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(out[1], 2);
+        atexit([] { fputs("exit handlers ran\n", stderr); });
+        pthread_mutex_lock(&g_player_lock);
+        alarm(10);
+        signal_exit_handler(SIGTERM);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    std::string said = read_all(f);
+    fclose(f);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(said, "");
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 1800);
+    EXPECT_NE(read().find("<playstate>STOPPED<"), std::string::npos);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ protected:
         strcpy(url, "/tmp/mnt/sda1/a.mp3");
         g_cur_url = url;
         set_playstate_text("PLAYING");
+        note_url_seen("");
         take_pending_write();
         g_calls.clear();
         g_sleeps.clear();
@@ -96,6 +97,43 @@ TEST_F(PollCycle, PendingWriteComesFirstAndEndsTheCycle) {
     post_pending_write(PENDING_URL);
     cycle();
     EXPECT_EQ(take_pending_write(), PENDING_URL);
+}
+
+// A file that cannot take the URL (here: too long a document) must not hold
+// the rest of the poll: the write waits for the next cycle, the position
+// and the volume go on.
+TEST_F(PollCycle, RefusedWriteLetsTheCycleGoOn) {
+    const std::string old_url = "/tmp/mnt/sda1/old.mp3";
+    std::string text = doc(old_url, "PLAYING", "30", "0", "0");
+    text += std::string(4095 - text.size(), ' ');
+    write(text);
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    note_url_seen(old_url.c_str());  // the daemon wrote it earlier
+    strcpy(g_cur_url, ("/tmp/mnt/sda1/" + std::string(200, 'n') + ".mp3").c_str());
+    g_fake_position = 9;
+    post_pending_write(PENDING_URL);
+    cycle();
+    EXPECT_EQ(take_pending_write(), PENDING_URL);  // kept for the next cycle
+    EXPECT_EQ(g_calls, Calls{"volume 30"});  // and no request made of the old URL
+    EXPECT_EQ(get(getxmlPosition), "9");
+}
+
+// A path holding "<" is stored cut at it; reading the cut text back is no
+// request from the web interface.
+TEST_F(PollCycle, OwnCutUrlIsNoNewRequest) {
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    strcpy(g_cur_url, "/tmp/mnt/sda1/x<y>.mp3");
+    post_pending_write(PENDING_URL);
+    cycle();
+    ASSERT_EQ(get(getxmlPath), "/tmp/mnt/sda1/x");
+    cycle();
+    cycle();
+    EXPECT_EQ(g_calls, Calls{});
+    // The web interface's own request still counts.
+    write(doc("/tmp/mnt/sda1/b.mp3", "PLAYING", "80", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, (Calls{"set_uri /tmp/mnt/sda1/b.mp3", "play"}));
 }
 
 TEST_F(PollCycle, NewUrlKeepsTheStartPositionSentWithIt) {

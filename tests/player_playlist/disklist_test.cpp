@@ -73,6 +73,19 @@ TEST_F(DiskList, ReadsTheListOfTheFirstUsbMountOnly) {
     EXPECT_EQ(read_list(), "<none>");
 }
 
+// A FIFO named like the list must not block the start-up: it is no list.
+TEST_F(DiskList, OnlyARegularFileIsAList) {
+    write_file(mounts_, mount_line(disk_));
+    ASSERT_EQ(mkfifo((disk_ + "/.udisklist").c_str(), 0644), 0);
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            char* text = getudisklist_from(mounts_.c_str());
+            _exit(text ? 2 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(DiskList, MountPointMustLeaveRoomForTheListName) {
     const size_t room = DISK_LIST_PATH_SIZE - 1 - (sizeof DISK_LIST_NAME - 1);
     ASSERT_GT(room, disk_.size() + 1);

@@ -128,7 +128,7 @@ TEST_F(Playlist, LoadingAnEntryPublishesWhatTheFileSystemHas) {
     EXPECT_EQ(std::string(g_cur_url, 24), std::string("/m/x") + std::string(20, '\0'));
 }
 
-TEST_F(Playlist, EntriesThatCannotBeLoadedLeaveTheCurrentSong) {
+TEST_F(Playlist, EntriesWithoutAUsableUrlLoadNoSong) {
     std::string at_limit(URL_SIZE - 1, 'u');
     ASSERT_EQ(playlist_parse(list_of({"{\"url\":\"" + at_limit + "\"}",
                                       "{\"url\":\"" + std::string(URL_SIZE, 'v') + "\",\"title\":\"big\"}",
@@ -139,25 +139,42 @@ TEST_F(Playlist, EntriesThatCannotBeLoadedLeaveTheCurrentSong) {
     EXPECT_EQ(std::string(g_cur_url), at_limit);
     EXPECT_EQ(take_pending_write(), PENDING_URL);
 
+    // A "url" too long: no URL, rather than the previous song once more.
     snprintf(url_, sizeof url_, "/old.mp3");
     playlistGet_song(1, g_cur_url);
-    EXPECT_STREQ(g_cur_url, "/old.mp3");
+    EXPECT_STREQ(g_cur_url, "");
     EXPECT_EQ(take_pending_write(), PENDING_NONE);
     EXPECT_EQ(value("songname"), "big");
 
     // Members of other types: numbers read as 0, no URL, no title.
+    snprintf(url_, sizeof url_, "/old.mp3");
     __singlesong = {5, 6};
     playlistGet_song(2, g_cur_url);
+    EXPECT_STREQ(g_cur_url, "");
     EXPECT_EQ(__singlesong.position, 0);
     EXPECT_EQ(__singlesong.length, 0);
     EXPECT_EQ(value("songname"), "big");
 
+    // "42" is an entry without any URL; indexes outside the list load
+    // nothing at all.
+    snprintf(url_, sizeof url_, "/old.mp3");
+    playlistGet_song(3, g_cur_url);
+    EXPECT_STREQ(g_cur_url, "");
+    snprintf(url_, sizeof url_, "/old.mp3");
     __singlesong = {5, 6};
-    for (int index : {3, 4, -1}) playlistGet_song(index, g_cur_url);
+    for (int index : {4, -1}) playlistGet_song(index, g_cur_url);
     EXPECT_STREQ(g_cur_url, "/old.mp3");
     EXPECT_EQ(__singlesong.position, 5);
     EXPECT_EQ(__singlesong.length, 6);
     EXPECT_EQ(take_pending_write(), PENDING_NONE);
+}
+
+TEST_F(Playlist, LongTitlesAreShownCutAtACharacter) {
+    write_state("0", "previous");
+    const std::string title = std::string(1022, 'a') + "\xc3\xa9" + std::string(500, 'b');
+    ASSERT_EQ(playlist_parse(list_of({entry("/m/a.mp3", title, 0, 0)}).c_str()), 1);
+    playlistGet_song(0, g_cur_url);
+    EXPECT_EQ(value("songname"), std::string(1022, 'a'));
 }
 
 TEST_F(Playlist, StartOffsetSelectsTheTrackOfOneFile) {
@@ -201,10 +218,17 @@ TEST_F(Playlist, NextWrapsAtTheEndUnlessLoopSaysOtherwise) {
     write_state("");
     ASSERT_EQ(playlist_parse(plain_list(3).c_str()), 1);
     g_playlist_cur = 2;
+    g_verbose = 1;
+    ::testing::internal::CaptureStdout();
     playlist_next();
+    std::string lines = ::testing::internal::GetCapturedStdout();
+    g_verbose = 0;
     EXPECT_EQ(g_playlist_cur, 0);
     EXPECT_STREQ(g_cur_url, "/m/0.mp3");
     EXPECT_EQ(value("songname"), "t0");
+    // An automatic change loads its entry as a chosen one does.
+    EXPECT_NE(lines.find("====playlistGet_song ENTER====\n!!!!!!!!!!!__singlesong.position=0"),
+              std::string::npos) << lines;
 
     // Repeat: the same entry, its title and URL published again over what
     // the web interface wrote meanwhile.
