@@ -3,6 +3,10 @@
 add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections
                     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
                     $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+# 64-bit file offsets and inode numbers on the box's 32-bit CPU too: without
+# them open() and stat() refuse files of 2 GiB and more, and readdir() fails
+# (EOVERFLOW) on a file system whose entries do not fit 32 bits.
+add_compile_definitions(_FILE_OFFSET_BITS=64)
 if(BOX_WERROR)
   add_compile_options(-Werror)
 endif()
