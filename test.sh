@@ -3,6 +3,8 @@
 #   build/       the programs as shipped (-Os), unit, end-to-end and fuzz-replay tests
 #   build-asan/  unit tests and fuzz targets under ASan+UBSan (clang, libFuzzer)
 #   build-tsan/  the player's threading tests under TSan
+#   build-mips/  big-endian MIPS (the box's CPU): unit tests under qemu, and
+#                the same inputs through PC and MIPS binaries compared
 set -uo pipefail
 cd "$(dirname "$0")"
 ./setup.sh || exit 1
@@ -39,7 +41,7 @@ run_ctest() { # dir, label
   rm -f "$log"
 }
 
-mkdir -p build build-asan build-tsan
+mkdir -p build build-asan build-tsan build-mips
 echo "== build (as shipped)"
 configure_and_build build || exit 1
 echo "== build-asan (ASan+UBSan, clang)"
@@ -47,6 +49,9 @@ configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=address \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ || exit 1
 echo "== build-tsan (TSan)"
 configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=thread || exit 1
+echo "== build-mips (big-endian MIPS, tests under qemu)"
+configure_and_build build-mips -DCMAKE_TOOLCHAIN_FILE=cmake/mips-linux-gnu.cmake \
+  -DBOX_PC_BUILD="$PWD/build" || exit 1
 
 echo "== tests: build"
 run_ctest build
@@ -54,6 +59,8 @@ echo "== tests: build-asan"
 run_ctest build-asan
 echo "== tests: build-tsan"
 run_ctest build-tsan
+echo "== tests: build-mips"
+run_ctest build-mips
 
 echo "all: $passed passed, $failed failed"
 exit $status
