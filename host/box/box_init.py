@@ -213,6 +213,19 @@ def spawn(root, cwd, argv, env):
     return pid
 
 
+# The box's web server on its loopback: BusyBox httpd serving /usr/mips/www,
+# whose cgi-bin/ leads to the box's CGI folder /usr/mips/cgi-bin.
+HTTPD = ["busybox", "httpd", "-p", "127.0.0.1:80", "-h", "/usr/mips/www"]
+
+
+def start_httpd(root, env):
+    os.symlink("/usr/mips/cgi-bin", root + "/usr/mips/www/cgi-bin")
+    # It listens before it goes to the background, so it serves once this returns.
+    _, st = os.waitpid(spawn(root, "/", HTTPD, env), 0)
+    if status_of(st) != 0:
+        die("cannot start the web server")
+
+
 def status_of(st):
     return 128 + os.WTERMSIG(st) if os.WIFSIGNALED(st) else os.WEXITSTATUS(st)
 
@@ -235,6 +248,9 @@ def main():
         _, st = os.waitpid(pid, 0)
         if status_of(st) != 0:
             die("cannot start the daemon '%s'" % line)
+
+    if o.get("httpd") == "1":
+        start_httpd(root, env)
 
     # The command is a child, not PID 1 (as on the box). Orphans come to us;
     # reap them all until the command itself ends.

@@ -1,0 +1,92 @@
+#include "fw_upgrade.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "fw_body.h"
+#include "fw_consts.h"
+#include "fw_image.h"
+#include "fw_input.h"
+#include "handles.h"
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(uint8_t* p) const { free(p); }
+};
+using Body = std::unique_ptr<uint8_t, FreeDeleter>;
+
+void close_page(FILE* out)
+{
+    fputs(FW_CLOSE_BODY, out);
+    fputs(FW_CLOSE_HTML, out);
+    fflush(out);
+}
+
+// Every failure once the staging file exists: the text, the file removed.
+int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
+{
+    fputs(text, out);
+    fflush(out); // ahead of anything the commands might print
+    char rm[256];
+    snprintf(rm, sizeof rm, FW_RM_FORMAT, staging);
+    hooks.shell(rm);
+    hooks.shell(FW_SYNC);
+    close_page(out);
+    return 1;
+}
+
+int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* name)
+{
+    fprintf(out, FW_NAME_FORMAT, name);
+    return fail(out, staging, hooks, "");
+}
+
+} // namespace
+
+int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* staging,
+                   const FwHooks& hooks)
+{
+    fputs(FW_HEADER, out);
+    fputs(FW_GREETING, out);
+    fflush(out);
+    stop_services(hooks);
+
+    UniqueFile file(fopen(staging, "wb+"));
+    if (!file) {
+        fputs(FW_ERR_CREATE, out);
+        close_page(out);
+        return 1;
+    }
+
+    // A length that no single image upload can have is refused before any
+    // memory is taken.
+    size_t len = parse_content_length(content_length, FW_BODY_MAX);
+    if (len == 0) return fail(out, staging, hooks, FW_ERR_MEMORY);
+    Body body(static_cast<uint8_t*>(malloc(len)));
+    if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
+    if (read_body(in, body.get(), len) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
+
+    char name[FW_NAME_MAX + 1];
+    capture_field_name(body.get(), len, name);
+    size_t start;
+    if (!locate_image(body.get(), len, &start)) return fail(out, staging, hooks, FW_ERR_NO_START);
+    const uint8_t* image = body.get() + start;
+
+    char mark[FW_MARK_LEN + 1] = {};
+    fill_name_mark(mark, image + FW_MARK_OFFSET, FW_MARK_LEN);
+    if (!name_mark_ok(mark)) return fail_name(out, staging, hooks, name);
+    if (!image_checksum_ok(image)) return fail(out, staging, hooks, FW_ERR_CHECKSUM);
+
+    if (fwrite(image, 1, FW_IMAGE_SIZE, file.get()) < FW_IMAGE_SIZE)
+        return fail(out, staging, hooks, FW_ERR_WRITE);
+    // The seek flushes what stdio still holds: a failure there is a lost write.
+    if (fseek(file.get(), FW_MARK_OFFSET, SEEK_SET) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    uint8_t back[FW_MARK_LEN];
+    size_t n = fread(back, 1, FW_MARK_LEN, file.get());
+    fill_name_mark(mark, back, n);
+    if (file.reset() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    if (!name_mark_ok(mark)) return fail_name(out, staging, hooks, name);
+    return 0;
+}

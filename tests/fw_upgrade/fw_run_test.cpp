@@ -1,0 +1,181 @@
+// Whole runs of the CGI core: the body arrives through a pipe in pieces,
+// the shell and the pauses are journaled, the staging file is a temporary one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "fw_consts.h"
+#include "fw_upgrade.h"
+#include "test_files.h"
+
+namespace {
+
+std::vector<std::string> g_journal;
+std::string g_dir; // "rm -f" of files in here is carried out
+
+int fake_shell(const char* cmd)
+{
+    g_journal.push_back(cmd);
+    std::string rm = "rm -f " + g_dir + "/";
+    if (strncmp(cmd, rm.c_str(), rm.size()) == 0) unlink(cmd + 6);
+    return 0;
+}
+unsigned fake_pause(unsigned s)
+{
+    g_journal.push_back("pause " + std::to_string(s));
+    return 0;
+}
+
+const std::string HEAD = "Content-type:text/html\r\n\r\nnidaye";
+const std::string TAIL = "</body>\n\n</html>\n";
+std::string err(char n) { return std::string(1, n) + " there is a error,please reboot the device and upgrade again! <br>"; }
+
+std::string image()
+{
+    std::string img(FW_IMAGE_SIZE, '\0');
+    for (size_t i = 0; i < img.size(); ++i) img[i] = static_cast<char>(i * 131 + (i >> 9));
+    memcpy(&img[4], "OpenWrt", 7);
+    memcpy(&img[FW_IMAGE_SIZE - 4], "\xff\xff\xff\xff", 4);
+    return img;
+}
+
+std::string form(const std::string& img)
+{
+    return "--B\r\nContent-Disposition: form-data; name=\"firmware\"; filename=\"fw.bin\"\r\n"
+           "Content-Type: application/octet-stream\r\n\r\n" + img +
+           "\r\n--B\r\nContent-Disposition: form-data; name=\"more\"\r\n\r\nTRAILER\r\n--B--\r\n";
+}
+
+void on_signal(int) {}
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string left; // what the CGI left unread in the pipe
+};
+
+class FwRun : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string staging = dir.file("fwupgrade");
+    void SetUp() override
+    {
+        g_journal.clear();
+        g_dir = dir.path();
+    }
+
+    // Feeds body (then closes the pipe) from a thread in 64 KiB pieces while
+    // the reader is interrupted by signals; a length of "" means unset.
+    Outcome run(const std::string& body, const char* length, const std::string& target = "")
+    {
+        int p[2];
+        EXPECT_EQ(pipe(p), 0);
+        struct sigaction sa = {};
+        sa.sa_handler = on_signal; // no SA_RESTART: reads fail with EINTR
+        sigaction(SIGUSR1, &sa, nullptr);
+        std::atomic<bool> done{false};
+        pthread_t reader = pthread_self();
+        std::thread feed([&] {
+            for (size_t at = 0; at < body.size(); at += 65536) {
+                size_t n = std::min<size_t>(65536, body.size() - at);
+                // Let the reader drain the pipe and wait in read, then interrupt it.
+                usleep(300);
+                pthread_kill(reader, SIGUSR1);
+                if (write(p[1], body.data() + at, n) != static_cast<ssize_t>(n)) break;
+            }
+            close(p[1]);
+            done = true;
+        });
+        FILE* out = tmpfile();
+        const FwHooks hooks = {fake_shell, fake_pause};
+        Outcome r;
+        r.status = fw_upgrade_run(length, p[0], out, target.empty() ? staging.c_str() : target.c_str(), hooks);
+        r.out = read_all((rewind(out), out));
+        fclose(out);
+        // Drain what is left so the feeder can finish.
+        char buf[65536];
+        ssize_t n;
+        while ((n = read(p[0], buf, sizeof buf)) != 0) {
+            if (n > 0) r.left.append(buf, static_cast<size_t>(n));
+            else if (errno != EINTR) break;
+        }
+        feed.join();
+        close(p[0]);
+        return r;
+    }
+    bool staged() { return access(staging.c_str(), F_OK) == 0; }
+    std::string last_two() { return g_journal[g_journal.size() - 2] + ";" + g_journal.back(); }
+};
+
+TEST_F(FwRun, GoodImageIsStagedAfterTheServicesStop)
+{
+    std::string img = image(), body = form(img);
+    Outcome r = run(body, std::to_string(body.size()).c_str());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, HEAD);
+    EXPECT_EQ(read_text(staging), img); // nothing of the form after the image
+    const std::vector<std::string> want = {
+        "rm -f /tmp/fwupgrade", "sync", "killall -9 perl", "killall -9 hairtunes",
+        "killall -9 pravik", "killall dorvu", "pause 1", "killall -9 dorvu", "killall -9 zentrac",
+        "killall -9 minidlna", "killall -9 velmar", "killall -9 avahi-daemon", "killall -9 telnetd",
+        "killall -9 miniupnpd", "killall -9 wpa_supplicant", "killall -9 holbit", "killall -9 udhcpc",
+        "killall -9 hotplug2", "killall -9 dbus-daemon", "killall -9 ferrow", "killall -9 logger",
+        "sync", "sync", "echo 3 > /proc/sys/vm/drop_caches", "pause 2",
+        "echo 3 > /proc/sys/vm/drop_caches", "pause 2"};
+    EXPECT_EQ(g_journal, want);
+}
+
+TEST_F(FwRun, BadLengthIsRefusedWithoutReading)
+{
+    std::string too_big = std::to_string(FW_BODY_MAX + 1);
+    for (const char* len : {(const char*)nullptr, "", "0", "abc", "-5", "+5", " 5", "12x",
+                            "99999999999999999999999", too_big.c_str()}) {
+        g_journal.clear();
+        Outcome r = run("BODY", len);
+        EXPECT_EQ(r.status, 1) << (len ? len : "unset");
+        EXPECT_EQ(r.out, HEAD + err('2') + TAIL);
+        EXPECT_EQ(r.left, "BODY");
+        EXPECT_FALSE(staged());
+        EXPECT_EQ(last_two(), "rm -f " + staging + ";sync");
+    }
+}
+
+TEST_F(FwRun, ShortBodyAndNoImage)
+{
+    // The largest length taken, but the input ends first.
+    Outcome r = run("abc", std::to_string(FW_BODY_MAX).c_str());
+    EXPECT_EQ(r.out, HEAD + err('3') + TAIL);
+    EXPECT_FALSE(staged());
+    // Exactly the declared bytes are read, never more.
+    std::string body = "Content-Type: text/plain\r\n\r\nOpenWrt...MORE";
+    r = run(body, std::to_string(body.size() - 4).c_str());
+    EXPECT_EQ(r.out, HEAD + err('x').substr(2) + TAIL);
+    EXPECT_EQ(r.left, "MORE");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(FwRun, FailedWrite)
+{
+    std::string body = form(image());
+    Outcome r = run(body, std::to_string(body.size()).c_str(), "/dev/full");
+    EXPECT_EQ(r.out, HEAD + err('6') + TAIL);
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(FwRun, StagingFileCannotBeCreated)
+{
+    Outcome r = run("BODY", "4", dir.file("none/fwupgrade"));
+    EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(g_journal.back(), "pause 2"); // no removal, no sync
+}
+
+} // namespace
