@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prints the stripped size of every program built, as it would take flash,
+# Prints the stripped size of each of the eight programs built, as it would take flash,
 # and the shared libraries each needs.
 #   bench/sizes.sh [BUILD_DIR | BUILD_DIR/bin]     (default: build/bin)
 #   bench/sizes.sh build-mips                      the box's CPU (big-endian MIPS)
@@ -12,7 +12,8 @@ dir=${1:-build/bin}
 programs="dorvu udisk_scan wifi_survey wan_watch nor fw_upgrade renderer_ctl wifi_watch"
 goal=409600
 
-first=$(find "$dir" -maxdepth 1 -type f -perm -u+x | head -n1)
+first=""
+for p in $programs; do [ -x "$dir/$p" ] && { first=$dir/$p; break; }; done
 [ -n "$first" ] || { echo "sizes: no programs in $dir" >&2; exit 1; }
 machine=$(readelf -h "$first" 2>/dev/null | sed -n 's/^ *Machine: *//p')
 prefix=""
@@ -29,7 +30,9 @@ echo "machine: ${machine:-unknown}"
 printf '%-14s %10s %10s  %s\n' program stripped "as built" "needs"
 total=0
 stdcxx=""
-for f in "$dir"/*; do
+# Only the programs: stand-in commands and test tools share bin/.
+for p in $programs; do
+    f=$dir/$p
     [ -f "$f" ] && [ -x "$f" ] || continue
     "$strip_cmd" -o "$tmp" "$f" 2>/dev/null || { echo "sizes: cannot strip $f" >&2; continue; }
     s=$(stat -c %s "$tmp")

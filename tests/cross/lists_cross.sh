@@ -17,20 +17,38 @@ for n in 'plain.mp3' 'Ünïcødé – 歌.flac' 'quote"back\slash.wav' $'tab\the
 done
 cp "$BOX_SRC/tests/scanner/cue_corpus/album.cue" "$d/album.cue"
 
-out_pc=$(pc cross_list write "$d" "$w/list.pc")
-out_box=$(box cross_list write "$d" "$w/list.box")
-assert_eq "1 8" "$out_pc" "PC list built"
-assert_eq "$out_pc" "$out_box" "same build result"
-same_bytes "disk list" "$w/list.pc" "$w/list.box"
+# The scanner's whole run in the box on a copy of the disk (with LIST, when
+# given, as its old list): prints the exit status and leaves the list in
+# $w/out/list.
+scan() { # cross_list-command disk-dir [old-list]
+    rm -rf "$w/disk.run" "$w/out/list"
+    cp -r "$2" "$w/disk.run"
+    [ -z "${3:-}" ] || cp "$3" "$w/disk.run/.udisklist"
+    boxrun --disk "$w/disk.run" --out "$w/out" --share "$BOX_PC_BUILD" --share "$BOX_CROSS_BUILD" \
+        -- sh -c "$1; echo \$?; cp /tmp/mnt/sda1/.udisklist /box/out/list 2>/dev/null"
+}
+pc_scan() { scan "$BOX_PC_BUILD/tests/cross/cross_list" "$@"; }
+box_scan() { scan "$BOX_EMULATOR $BOX_CROSS_BUILD/tests/cross/cross_list" "$@"; }
+mkdir -p "$w/out"
+
+assert_eq 1 "$(pc_scan "$d")" "PC list written"
+mv "$w/out/list" "$w/list.pc"
+assert_eq 1 "$(box_scan "$d")" "box list written"
+same_bytes "disk list" "$w/list.pc" "$w/out/list"
+check "the list has the sheet's tracks" grep -q '"title":"Two"' "$w/list.pc"
+
 # The staleness check (on a disk without the sheet: its tracks outnumber the
 # files, so such a list is always rebuilt).
 rm "$d"/album.*
-pc cross_list write "$d" "$w/list.pc" >/dev/null
-assert_eq "1 1" "$(pc cross_list check "$d" "$w/list.pc") $(box cross_list check "$d" "$w/list.pc")" \
+pc_scan "$d" >/dev/null
+mv "$w/out/list" "$w/list.pc"
+assert_eq "2 2" "$(pc_scan "$d" "$w/list.pc") $(box_scan "$d" "$w/list.pc")" \
     "the PC's list is current on both"
 touch "$d/new.aac"
-assert_eq "0 0" "$(pc cross_list check "$d" "$w/list.pc") $(box cross_list check "$d" "$w/list.pc")" \
-    "a new file makes the list stale on both"
+assert_eq 1 "$(box_scan "$d" "$w/list.pc")" "a new file makes the list stale on the box"
+mv "$w/out/list" "$w/list.box"
+assert_eq 1 "$(pc_scan "$d" "$w/list.pc")" "and on the PC"
+same_bytes "rewritten list" "$w/out/list" "$w/list.box"
 
 # Sheets: the starting corpus of the parser's fuzz target plus edge values
 # that only fit the fields' widths (track numbers, index times).
