@@ -13,8 +13,11 @@ jobs=$(nproc)
 werror=OFF
 [ "${CI:-}" = true ] && werror=ON
 
+declare -A took  # seconds per tree, building and testing
 configure_and_build() { # dir, cmake args...
   local dir=$1; shift
+  local start=$SECONDS
+  trap 'took[$dir]=$(( ${took[$dir]:-0} + SECONDS - start )); trap - RETURN' RETURN
   cmake -S . -B "$dir" -DBOX_WERROR=$werror "$@" >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log"; return 1; }
   cmake --build "$dir" -j"$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
@@ -25,7 +28,8 @@ status=0
 passed=0
 failed=0
 run_ctest() { # dir, label
-  local log
+  local log start=$SECONDS
+  trap 'took[$1]=$(( ${took[$1]:-0} + SECONDS - start )); trap - RETURN' RETURN
   log=$(mktemp)
   ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
@@ -62,5 +66,6 @@ run_ctest build-tsan
 echo "== tests: build-mips"
 run_ctest build-mips
 
+for t in build build-asan build-tsan build-mips; do printf 'time %s: %ss\n' "$t" "${took[$t]:-0}"; done
 echo "all: $passed passed, $failed failed"
 exit $status
