@@ -5,8 +5,12 @@ add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections
                     $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
 # 64-bit file offsets and inode numbers on the box's 32-bit CPU too: without
 # them open() and stat() refuse files of 2 GiB and more, and readdir() fails
-# (EOVERFLOW) on a file system whose entries do not fit 32 bits.
-add_compile_definitions(_FILE_OFFSET_BITS=64)
+# (EOVERFLOW) on a file system whose entries do not fit 32 bits. (A 64-bit
+# target has them anyway; there the macro would only rename the calls that
+# the preload stand-ins replace.)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
 if(BOX_WERROR)
   add_compile_options(-Werror)
 endif()
