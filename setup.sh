@@ -12,6 +12,7 @@ PACKAGES=(
   busybox ffmpeg
   clang libclang-rt-14-dev
   util-linux iproute2 procps python3
+  g++-mips-linux-gnu qemu-user-static dpkg-dev
 )
 
 missing=()
@@ -31,3 +32,28 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The MIPS lane (build-mips/) builds cJSON and libiw from Debian's source
+# packages, as Debian has no big-endian MIPS binaries of them. They are
+# fetched into build-src/ (ignored by git) once; without them that lane leaves
+# their users out.
+fetch_sources() {
+  local dest=build-src p need=()
+  for p in cjson wireless-tools; do
+    compgen -G "$dest/$p-*/" >/dev/null || need+=("$p")
+  done
+  [ ${#need[@]} -gt 0 ] || return 0
+  if ! apt-get source --print-uris "${need[0]}" >/dev/null 2>&1; then
+    [ "$(id -u)" -eq 0 ] || { echo "setup: no deb-src lines for ${need[*]}; run as root" >&2; return 1; }
+    local suite
+    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$suite" >/etc/apt/sources.list.d/box-deb-src.sources
+    apt-get update -qq
+  fi
+  mkdir -p "$dest"
+  echo "setup: fetching the sources of ${need[*]} into $dest/"
+  (cd "$dest" && apt-get source -qq "${need[@]}" >apt-source.log 2>&1) \
+    || { echo "setup: apt-get source ${need[*]} failed, see $dest/apt-source.log" >&2; return 1; }
+}
+fetch_sources || echo "setup: the MIPS lane goes on without cJSON and libiw" >&2

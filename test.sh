@@ -3,6 +3,8 @@
 #   build/       the programs as shipped (-Os), unit, end-to-end and fuzz-replay tests
 #   build-asan/  unit tests and fuzz targets under ASan+UBSan (clang, libFuzzer)
 #   build-tsan/  the player's threading tests under TSan
+#   build-mips/  big-endian MIPS (the box's CPU): unit tests under qemu, and
+#                the same inputs through PC and MIPS binaries compared
 set -uo pipefail
 cd "$(dirname "$0")"
 ./setup.sh || exit 1
@@ -11,8 +13,11 @@ jobs=$(nproc)
 werror=OFF
 [ "${CI:-}" = true ] && werror=ON
 
+declare -A took  # seconds per tree, building and testing
 configure_and_build() { # dir, cmake args...
   local dir=$1; shift
+  local start=$SECONDS
+  trap 'took[$dir]=$(( ${took[$dir]:-0} + SECONDS - start )); trap - RETURN' RETURN
   cmake -S . -B "$dir" -DBOX_WERROR=$werror "$@" >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log"; return 1; }
   cmake --build "$dir" -j"$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
@@ -23,7 +28,8 @@ status=0
 passed=0
 failed=0
 run_ctest() { # dir, label
-  local log
+  local log start=$SECONDS
+  trap 'took[$1]=$(( ${took[$1]:-0} + SECONDS - start )); trap - RETURN' RETURN
   log=$(mktemp)
   ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
@@ -39,7 +45,7 @@ run_ctest() { # dir, label
   rm -f "$log"
 }
 
-mkdir -p build build-asan build-tsan
+mkdir -p build build-asan build-tsan build-mips
 echo "== build (as shipped)"
 configure_and_build build || exit 1
 echo "== build-asan (ASan+UBSan, clang)"
@@ -47,6 +53,9 @@ configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=address \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ || exit 1
 echo "== build-tsan (TSan)"
 configure_and_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DBOX_SANITIZE=thread || exit 1
+echo "== build-mips (big-endian MIPS, tests under qemu)"
+configure_and_build build-mips -DCMAKE_TOOLCHAIN_FILE=cmake/mips-linux-gnu.cmake \
+  -DBOX_PC_BUILD="$PWD/build" || exit 1
 
 echo "== tests: build"
 run_ctest build
@@ -54,6 +63,9 @@ echo "== tests: build-asan"
 run_ctest build-asan
 echo "== tests: build-tsan"
 run_ctest build-tsan
+echo "== tests: build-mips"
+run_ctest build-mips
 
+for t in build build-asan build-tsan build-mips; do printf 'time %s: %ss\n' "$t" "${took[$t]:-0}"; done
 echo "all: $passed passed, $failed failed"
 exit $status

@@ -3,8 +3,15 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
-pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
-pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
+if(CMAKE_CROSSCOMPILING)
+  # A cross build takes what the target's sysroot has; program folders build
+  # what their libraries allow (test with if(TARGET PkgConfig::FFMPEG) etc.).
+  pkg_check_modules(FFMPEG IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+  pkg_check_modules(CJSON IMPORTED_TARGET libcjson)
+else()
+  pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+  pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
+endif()
 
 find_library(IW_LIBRARY iw)
 find_path(IW_INCLUDE_DIR iwlib.h)
@@ -12,6 +19,10 @@ if(IW_LIBRARY AND IW_INCLUDE_DIR)
   add_library(box_iw INTERFACE)
   target_link_libraries(box_iw INTERFACE ${IW_LIBRARY})
   target_include_directories(box_iw INTERFACE ${IW_INCLUDE_DIR})
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  include(${CMAKE_CURRENT_LIST_DIR}/fetched.cmake)
 endif()
 
 # OpenWrt's libuci when present; otherwise host/ provides a stand-in target 'uci'.

@@ -3,6 +3,14 @@
 add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections
                     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
                     $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+# 64-bit file offsets and inode numbers on the box's 32-bit CPU too: without
+# them open() and stat() refuse files of 2 GiB and more, and readdir() fails
+# (EOVERFLOW) on a file system whose entries do not fit 32 bits. (A 64-bit
+# target has them anyway; there the macro would only rename the calls that
+# the preload stand-ins replace.)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
 if(BOX_WERROR)
   add_compile_options(-Werror)
 endif()
@@ -27,4 +35,21 @@ function(box_program target)
     target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common/lean_runtime.cpp)
   endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  box_install_dir(dir ${target})
+  install(TARGETS ${target} RUNTIME DESTINATION ${dir})
+endfunction()
+
+# Where each program lies on the box (below the install prefix, /usr there;
+# the CGI folder is the box's web server's, absolute). The OpenWrt package
+# (openwrt/music-box/Makefile) takes them from the same places.
+set(BOX_DAEMONS dorvu wifi_survey wan_watch renderer_ctl wifi_watch)
+set(BOX_CGI_DIR /usr/mips/cgi-bin CACHE PATH "The box's web server's CGI folder")
+function(box_install_dir var target)
+  if(target STREQUAL "fw_upgrade")
+    set(${var} ${BOX_CGI_DIR} PARENT_SCOPE)
+  elseif(target IN_LIST BOX_DAEMONS)
+    set(${var} sbin PARENT_SCOPE)
+  else()
+    set(${var} bin PARENT_SCOPE)
+  endif()
 endfunction()

@@ -154,3 +154,19 @@ TEST(RegularFile, FifoDirectoryAndMissingAreRefusedWithoutBlocking) {
 }
 
 }  // namespace
+
+// A song of 2 GiB and more (a whole album as one image) is still a regular
+// file on the box's 32-bit CPU, not an EOVERFLOW; a sparse file costs no disk.
+TEST(RegularFile, LargeFileOpens) {
+    std::string dir = make_temp_dir();
+    std::string big = dir + "/album.ape";
+    FILE* f = fopen(big.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fclose(f);
+    ASSERT_EQ(truncate(big.c_str(), 3LL << 30), 0);
+    EXPECT_TRUE(is_regular_file(big.c_str()));
+    EXPECT_TRUE(fopen_regular(big.c_str()));
+    EXPECT_EQ(count_entries(dir), 1);
+    unlink(big.c_str());
+    rmdir(dir.c_str());
+}
