@@ -15,6 +15,27 @@
 
 static constexpr char TMP_MARK[] = ".tmp";
 static constexpr int MAX_LINK_HOPS = 40;
+static constexpr size_t TMP_RANDOM_CHARS = 6;  // the "XXXXXX" that mkostemp fills
+static constexpr size_t PID_DIGITS_MAX = 10;
+
+static bool is_alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether what follows "<name>.tmp" is of our own making: the six letters
+// and digits of write_file_atomic, or "sig" and a process number.
+static bool is_own_temp_rest(const char* rest) {
+    static const size_t sig_len = sizeof ATOMIC_SIGNAL_MARK - sizeof TMP_MARK;
+    const char* sig = ATOMIC_SIGNAL_MARK + sizeof TMP_MARK - 1;
+    size_t n = strlen(rest);
+    if (strncmp(rest, sig, sig_len) == 0 && n > sig_len && n <= sig_len + PID_DIGITS_MAX &&
+        strspn(rest + sig_len, "0123456789") == n - sig_len)
+        return true;
+    if (n != TMP_RANDOM_CHARS) return false;
+    for (size_t i = 0; i < n; i++)
+        if (!is_alnum(rest[i])) return false;
+    return true;
+}
 
 static int write_all(int fd, const char* p, size_t len) {
     while (len > 0) {
@@ -118,10 +139,12 @@ int remove_atomic_leftovers(const char* path, unsigned options) {
     if (!d) return 0;
     int removed = 0;
     while (const dirent* e = readdir(d.get())) {
-        if (strncmp(e->d_name, prefix, plen) != 0) continue;
-        char full[PATH_MAX];
-        if (snprintf(full, sizeof full, "%s/%s", dir, e->d_name) >= (int)sizeof full) continue;
-        if (unlink(full) == 0) removed++;
+        if (strncmp(e->d_name, prefix, plen) != 0 || !is_own_temp_rest(e->d_name + plen)) continue;
+        // Only files: we never leave a link or a directory behind.
+        struct stat st;
+        if (fstatat(dirfd(d.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (unlinkat(dirfd(d.get()), e->d_name, 0) == 0) removed++;
     }
     return removed;
 }

@@ -26,7 +26,12 @@ int write_file_atomic(const char* path, const void* data, size_t len, unsigned o
 // 0, or -1 when the result does not fit or the links loop.
 int resolve_links(const char* path, char* out, size_t n);
 
-// Removes the temporary files ("<name>.tmp" and anything after it) that an
-// interrupted write left beside path, or beside its target with
-// ATOMIC_FOLLOW_LINKS. Returns how many were removed.
+// How a writer that cannot use mkostemp (a signal handler) names its
+// temporary file: "<name>" ATOMIC_SIGNAL_MARK "<process number>".
+constexpr char ATOMIC_SIGNAL_MARK[] = ".tmpsig";
+
+// Removes the temporary files that an interrupted write left beside path,
+// or beside its target with ATOMIC_FOLLOW_LINKS: "<name>.tmp" followed by
+// six letters or digits, or "<name>" ATOMIC_SIGNAL_MARK and digits. Nothing
+// else is touched. Returns how many were removed.
 int remove_atomic_leftovers(const char* path, unsigned options = 0);

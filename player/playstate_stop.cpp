@@ -93,11 +93,11 @@ int write_stopped_to_file() {
     // this process dies before the rename.
     char tmp[PATH_MAX];
     size_t tlen = strlen(target);
-    static const char mark[] = ".tmpsig";
-    if (tlen + sizeof mark + 24 > sizeof tmp) return -1;
+    const char* mark = ATOMIC_SIGNAL_MARK;
+    if (tlen + sizeof ATOMIC_SIGNAL_MARK + 24 > sizeof tmp) return -1;
     memcpy(tmp, target, tlen);
-    memcpy(tmp + tlen, mark, sizeof mark);
-    append_number(tmp, tlen + sizeof mark - 1, sizeof tmp, (long)getpid());
+    memcpy(tmp + tlen, mark, sizeof ATOMIC_SIGNAL_MARK);
+    append_number(tmp, tlen + sizeof ATOMIC_SIGNAL_MARK - 1, sizeof tmp, (long)getpid());
     int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST && unlink(tmp) == 0)
         fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -192,10 +192,17 @@ TEST_F(PlayStateFile, ReplacementKeepsOwnerModeAndLink) {
 
     for (const char* name : {"state.xml.tmpAb12Cd", "state.xml.tmpsig42", "state.xml.web"})
         ASSERT_TRUE(write_text(dir_.file(std::string("real/") + name), "x"));
+    // Only names of the daemon's own making go: other files that merely
+    // start alike (an editor's or the web server's) stay.
+    const char* others[] = {"state.xml.tmp", "state.xml.tmpl", "state.xml.tmp.bak",
+                            "state.xml.tmpAb12Cd7", "state.xml.tmpsig", "state.xml.tmpsig4x"};
+    for (const char* name : others)
+        ASSERT_TRUE(write_text(dir_.file(std::string("real/") + name), "x"));
     remove_playstate_leftovers();
     EXPECT_EQ(read_text(dir_.file("real/state.xml.web")), "x");
+    for (const char* name : others) EXPECT_EQ(read_text(dir_.file(std::string("real/") + name)), "x") << name;
     EXPECT_EQ(files_in_dir(), 2);  // the link and real/
-    EXPECT_EQ(system(("test $(ls " + dir_.file("real") + " | wc -l) = 2").c_str()), 0);
+    EXPECT_EQ(system(("test $(ls " + dir_.file("real") + " | wc -l) = 8").c_str()), 0);
 }
 
 TEST_F(PlayStateFile, StoppedIsWrittenFromDiskAndNothingReplacesIt) {
