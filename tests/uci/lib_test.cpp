@@ -124,6 +124,17 @@ TEST_F(UciLib, AnonymousSectionsAndListsAsRead) {
     EXPECT_EQ(items, "1.1.1.1|8.8.8.8|");
 }
 
+// A "#" outside quotes starts a comment even inside a word; quoted or
+// escaped it is text.
+TEST_F(UciLib, CommentInsideABareWord) {
+    dirs.config(NET, "config interface 'wan'\n\toption proto dhcp#static\n\toption a 'x'#y z\n"
+                     "\toption b 'p#q'\n\toption c r\\#s\n");
+    EXPECT_EQ(get(NET ".wan.proto"), "dhcp");
+    EXPECT_EQ(get(NET ".wan.a"), "x");
+    EXPECT_EQ(get(NET ".wan.b"), "p#q");
+    EXPECT_EQ(get(NET ".wan.c"), "r#s");
+}
+
 TEST_F(UciLib, SetSaveAndCommitBytes) {
     uci_package* p;
     ASSERT_EQ(uci_load(ctx, WL, &p), UCI_OK);
