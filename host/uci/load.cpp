@@ -4,6 +4,7 @@
 #include "uci_load.h"
 
 #include "handles.h"
+#include "regular_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -38,7 +39,7 @@ int replay_saved(uci_package* p, int savedir_fd) {
         UniqueFd fd;
         int use = savedir_fd;
         if (!own || savedir_fd < 0) {
-            fd.reset(open(join_path(dirs[i], p->e.name).c_str(), O_RDONLY | O_CLOEXEC));
+            fd = open_regular(join_path(dirs[i], p->e.name).c_str(), O_RDONLY);
             if (!fd || seen_before(fd.get(), seen, &n_seen)) continue;
             // A writer appends under an exclusive lock: never read half a line.
             flock(fd.get(), LOCK_SH);

@@ -8,6 +8,7 @@
 
 #include "atomic_file.h"
 #include "handles.h"
+#include "regular_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,7 +43,7 @@ extern "C" int uci_save(uci_context* ctx, uci_package* p) {
 
     if (mkdir(ctx->savedir, 0700) != 0 && errno != EEXIST) return uci_fail(ctx, UCI_ERR_IO);
     std::string path = join_path(ctx->savedir, p->e.name);
-    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    UniqueFd fd = open_regular(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (!fd || lock(fd.get(), LOCK_EX) != 0 || write_all(fd.get(), lines) != 0)
         return uci_fail(ctx, UCI_ERR_IO);
     delta_clear(&p->delta);
@@ -71,7 +72,7 @@ extern "C" int uci_commit(uci_context* ctx, uci_package** package, bool overwrit
 
     UniqueFd dir(open(ctx->confdir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir || lock(dir.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
-    UniqueFd saved(open(join_path(ctx->savedir, p->e.name).c_str(), O_RDWR | O_CLOEXEC));
+    UniqueFd saved = open_regular(join_path(ctx->savedir, p->e.name).c_str(), O_RDWR);
     if (saved && lock(saved.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
     struct stat st;
     bool saved_lines = saved && fstat(saved.get(), &st) == 0 && st.st_size > 0;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -230,6 +231,24 @@ TEST_F(UciLib, OneSaveDirUnderTwoNamesIsReadOnce) {
     EXPECT_EQ(commit(WL), UCI_OK);
     EXPECT_NE(dirs.config_text(WL).find("\toption htmode 'HT\"20'\n\tlist dns 'x'\n\n"), std::string::npos)
         << dirs.config_text(WL);
+}
+
+// A FIFO (or device) under a package's name in a save dir is no change
+// file: reading it would block or never end.
+TEST_F(UciLib, SaveDirEntryThatIsNoFileIsSkipped) {
+    mkdir(dirs.save.c_str(), 0700);
+    ASSERT_EQ(mkfifo((dirs.save + "/" WL).c_str(), 0600), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(30);
+        bool ok = get(WL ".radio0.channel") == "11" && set(WL ".radio0.channel=6") == UCI_ERR_IO &&
+                  commit(WL) == UCI_OK;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(UciLib, ParseErrorsAndReports) {
