@@ -44,6 +44,13 @@ int replay_saved(uci_package* p, int savedir_fd) {
             // A writer appends under an exclusive lock: never read half a line.
             flock(fd.get(), LOCK_SH);
             use = fd.get();
+        } else {
+            // Locked only now, with no other save file held: waiting for one
+            // while holding it could deadlock with a process whose save dir
+            // and extra dir are ours the other way round.
+            while (flock(savedir_fd, LOCK_EX) != 0) {
+                if (errno != EINTR) return -1;
+            }
         }
         if (read_fd(use, &text)) applied += delta_apply_text(p, text.data(), text.size());
     }

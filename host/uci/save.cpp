@@ -73,14 +73,17 @@ extern "C" int uci_commit(uci_context* ctx, uci_package** package, bool overwrit
     UniqueFd dir(open(ctx->confdir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir || lock(dir.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
     UniqueFd saved = open_regular(join_path(ctx->savedir, p->e.name).c_str(), O_RDWR);
-    if (saved && lock(saved.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
-    struct stat st;
-    bool saved_lines = saved && fstat(saved.get(), &st) == 0 && st.st_size > 0;
 
     uci_package* q;
     int r = load_package_file(ctx, p->e.name, &q);
     if (r != UCI_OK) return r;
     int changes = replay_saved(q, saved ? saved.get() : -1);
+    if (changes < 0) {
+        tree_free_package(q);
+        return uci_fail(ctx, UCI_ERR_IO);
+    }
+    struct stat st;
+    bool saved_lines = saved && fstat(saved.get(), &st) == 0 && st.st_size > 0;
     uci_element* e;
     uci_foreach_element(&p->delta, e) {
         uci_delta* d = uci_to_delta(e);

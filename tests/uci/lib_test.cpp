@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -249,6 +251,49 @@ TEST_F(UciLib, SaveDirEntryThatIsNoFileIsSkipped) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Whether process pid waits for a file lock.
+static bool waits_for_lock(pid_t pid) {
+    std::string locks = read_text("/proc/locks");
+    std::string mark = " " + std::to_string(pid) + " ";
+    for (size_t at = 0; (at = locks.find("->", at)) != std::string::npos; at++) {
+        size_t end = locks.find('\n', at);
+        if (locks.substr(at, end - at).find(mark) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// A commit waiting for another dir's save file must not hold its own: the
+// process holding that one may be waiting for ours (its dirs the other way
+// round).
+TEST_F(UciLib, CommitHoldsNoSaveFileWhileWaitingForAnother) {
+    TempDir other;
+    ASSERT_EQ(set(WL ".radio0.channel=6"), UCI_OK);
+    write_text(other.file(WL), WL ".radio0.hwmode='11g'\n");
+    int theirs = open(other.file(WL).c_str(), O_RDONLY);
+    ASSERT_EQ(flock(theirs, LOCK_EX), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(60);
+        close(theirs);  // the lock stays with the parent's descriptor
+        uci_add_delta_path(ctx, other.path().c_str());
+        _exit(commit(WL) == UCI_OK ? 0 : 1);
+    }
+    int status = 0;
+    bool exited = false;
+    while (!waits_for_lock(pid) && !(exited = waitpid(pid, &status, WNOHANG) == pid)) usleep(10000);
+    ASSERT_FALSE(exited) << "the commit did not wait for the other save file";
+    int ours = open((dirs.save + "/" WL).c_str(), O_RDONLY);
+    EXPECT_EQ(flock(ours, LOCK_EX | LOCK_NB), 0) << "the waiting commit holds its own save file";
+    close(ours);
+    close(theirs);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    reopen();
+    EXPECT_EQ(get(WL ".radio0.hwmode"), "11g");
+    EXPECT_EQ(dirs.saved(WL), "");
 }
 
 TEST_F(UciLib, ParseErrorsAndReports) {
