@@ -36,6 +36,7 @@ int replay_saved(uci_package* p, int savedir_fd) {
     std::string text;
     for (int i = 0; i < n; i++) {
         bool own = i == n - 1;
+        if (own && savedir_fd == NO_SAVE_FILE) continue;
         UniqueFd fd;
         int use = savedir_fd;
         if (!own || savedir_fd < 0) {

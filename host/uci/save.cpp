@@ -77,7 +77,7 @@ extern "C" int uci_commit(uci_context* ctx, uci_package** package, bool overwrit
     uci_package* q;
     int r = load_package_file(ctx, p->e.name, &q);
     if (r != UCI_OK) return r;
-    int changes = replay_saved(q, saved ? saved.get() : -1);
+    int changes = replay_saved(q, saved ? saved.get() : NO_SAVE_FILE);
     if (changes < 0) {
         tree_free_package(q);
         return uci_fail(ctx, UCI_ERR_IO);

@@ -264,36 +264,76 @@ static bool waits_for_lock(pid_t pid) {
     return false;
 }
 
-// A commit waiting for another dir's save file must not hold its own: the
+// A commit in a child process that also reads a second save dir, whose file
+// the test holds locked: the child is caught mid-commit.
+class UciCommitRace : public UciLib {
+protected:
+    TempDir other;
+    int theirs = -1;
+    pid_t pid = -1;
+
+    void TearDown() override {
+        if (theirs >= 0) close(theirs);
+        UciLib::TearDown();
+    }
+    // Starts the commit; true once it waits for the other dir's file.
+    bool start_commit() {
+        uci_package* p;
+        if (uci_load(ctx, WL, &p) != UCI_OK) return false;
+        write_text(other.file(WL), WL ".radio0.hwmode='11g'\n");
+        theirs = open(other.file(WL).c_str(), O_RDONLY);
+        if (flock(theirs, LOCK_EX) != 0 || (pid = fork()) < 0) return false;
+        if (pid == 0) {
+            alarm(60);
+            close(theirs);  // the lock stays with the parent's descriptor
+            uci_add_delta_path(ctx, other.path().c_str());
+            _exit(uci_commit(ctx, &p, false) == UCI_OK ? 0 : 1);
+        }
+        int status;
+        while (!waits_for_lock(pid)) {
+            if (waitpid(pid, &status, WNOHANG) == pid) return false;
+            usleep(10000);
+        }
+        return true;
+    }
+    // Lets the commit go on; true when it succeeded.
+    bool finish_commit() {
+        close(theirs);
+        theirs = -1;
+        int status;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+};
+
+// Waiting for another dir's save file, a commit must not hold its own: the
 // process holding that one may be waiting for ours (its dirs the other way
 // round).
-TEST_F(UciLib, CommitHoldsNoSaveFileWhileWaitingForAnother) {
-    TempDir other;
+TEST_F(UciCommitRace, HoldsNoSaveFileWhileWaitingForAnother) {
     ASSERT_EQ(set(WL ".radio0.channel=6"), UCI_OK);
-    write_text(other.file(WL), WL ".radio0.hwmode='11g'\n");
-    int theirs = open(other.file(WL).c_str(), O_RDONLY);
-    ASSERT_EQ(flock(theirs, LOCK_EX), 0);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        alarm(60);
-        close(theirs);  // the lock stays with the parent's descriptor
-        uci_add_delta_path(ctx, other.path().c_str());
-        _exit(commit(WL) == UCI_OK ? 0 : 1);
-    }
-    int status = 0;
-    bool exited = false;
-    while (!waits_for_lock(pid) && !(exited = waitpid(pid, &status, WNOHANG) == pid)) usleep(10000);
-    ASSERT_FALSE(exited) << "the commit did not wait for the other save file";
+    ASSERT_TRUE(start_commit());
     int ours = open((dirs.save + "/" WL).c_str(), O_RDONLY);
     EXPECT_EQ(flock(ours, LOCK_EX | LOCK_NB), 0) << "the waiting commit holds its own save file";
     close(ours);
-    close(theirs);
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_TRUE(finish_commit());
     reopen();
     EXPECT_EQ(get(WL ".radio0.hwmode"), "11g");
+    EXPECT_EQ(get(WL ".radio0.channel"), "6");
     EXPECT_EQ(dirs.saved(WL), "");
+}
+
+// A save file that appears during a commit that found none is left for the
+// next commit: applied now but never emptied, a list item would be added twice.
+TEST_F(UciCommitRace, SaveFileMadeDuringACommitIsLeftForTheNext) {
+    ASSERT_TRUE(start_commit());
+    mkdir(dirs.save.c_str(), 0700);
+    write_text(dirs.save + "/" WL, "|" WL ".radio0.dns='9.9.9.9'\n");
+    ASSERT_TRUE(finish_commit());
+    EXPECT_EQ(commit(WL), UCI_OK);
+    EXPECT_EQ(dirs.saved(WL), "");
+    std::string text = dirs.config_text(WL);
+    size_t first = text.find("\tlist dns '9.9.9.9'\n");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find("\tlist dns '9.9.9.9'\n", first + 1), std::string::npos) << text;
 }
 
 TEST_F(UciLib, ParseErrorsAndReports) {
