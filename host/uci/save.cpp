@@ -1,8 +1,8 @@
 // uci_save and uci_commit: the pending-change store on disk and the config
 // files. Every read-modify-write holds a lock, so that concurrent processes
 // never lose a change: appends to a save file hold it exclusively; a commit
-// holds the config dir (which a rename never replaces), then the save file,
-// from reading the changes until the save file is emptied.
+// holds the config dir (which a rename never replaces), then, once the other
+// save dirs are read, the save file until it is emptied.
 #include "uci_internal.h"
 #include "uci_load.h"
 
