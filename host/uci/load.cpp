@@ -94,6 +94,15 @@ uci_package* find_loaded(uci_context* ctx, const char* name) {
 extern "C" int uci_load(uci_context* ctx, const char* name, uci_package** package) {
     if (!ctx || !name || !package) return uci_fail(ctx, UCI_ERR_INVAL);
     if ((*package = find_loaded(ctx, name))) return uci_fail(ctx, UCI_OK);
+    // Shared with commits, which hold the config dir exclusively: read
+    // between a commit's rename and its emptying of the save file, the old
+    // config without its pending changes would show values already replaced,
+    // and a set back to such a value would be taken as no change and lost.
+    UniqueFd dir(open(ctx->confdir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) {
+        while (flock(dir.get(), LOCK_SH) != 0 && errno == EINTR) {
+        }
+    }
     uci_package* p;
     int r = load_package_file(ctx, name, &p);
     if (r != UCI_OK) return r;

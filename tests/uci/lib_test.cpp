@@ -336,6 +336,40 @@ TEST_F(UciCommitRace, SaveFileMadeDuringACommitIsLeftForTheNext) {
     EXPECT_EQ(text.find("\tlist dns '9.9.9.9'\n", first + 1), std::string::npos) << text;
 }
 
+// A set made while a commit replaces the file: read between the rename and
+// the emptying of the save file, the old value would look current and
+// setting it back would record nothing.
+TEST_F(UciLib, SetDuringACommitIsKept) {
+    dirs.config(NET, "config interface 'wan'\n\toption proto 'static'\n");
+    mkdir(dirs.save.c_str(), 0700);
+    write_text(dirs.save + "/" NET, NET ".wan.proto='dhcp'\n");
+    // This process plays the commit: both locks held, the file not yet replaced.
+    int dir = open(dirs.conf.c_str(), O_RDONLY | O_DIRECTORY);
+    int saved = open((dirs.save + "/" NET).c_str(), O_RDWR);
+    ASSERT_EQ(flock(dir, LOCK_EX), 0);
+    ASSERT_EQ(flock(saved, LOCK_EX), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(60);
+        close(dir);  // the locks stay with the parent's descriptors
+        close(saved);
+        _exit(set(NET ".wan.proto=static") == UCI_OK ? 0 : 1);
+    }
+    int status;
+    bool exited = false;
+    while (!waits_for_lock(pid) && !(exited = waitpid(pid, &status, WNOHANG) == pid)) usleep(10000);
+    ASSERT_FALSE(exited);
+    write_text(dirs.conf + "/tmp", "config interface 'wan'\n\toption proto 'dhcp'\n");
+    ASSERT_EQ(rename((dirs.conf + "/tmp").c_str(), (dirs.conf + "/" NET).c_str()), 0);
+    ASSERT_EQ(ftruncate(saved, 0), 0);
+    close(saved);
+    close(dir);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(dirs.saved(NET), NET ".wan.proto='static'\n");
+}
+
 TEST_F(UciLib, ParseErrorsAndReports) {
     dirs.config(NET, "config interface 'wan'\n\toption proto 'dhcp\n");
     uci_ptr ptr;
