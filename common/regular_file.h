@@ -4,6 +4,8 @@
 
 #include "handles.h"
 
+#include <sys/types.h>
+
 // True when path names a regular file (following links). Never blocks.
 bool is_regular_file(const char* path);
 
@@ -12,3 +14,7 @@ bool is_regular_file(const char* path);
 // Anything else gives an empty handle with errno EINVAL (ENOENT etc. as open
 // reports them).
 UniqueFile fopen_regular(const char* path);
+
+// open(path, flags | O_CLOEXEC, mode) that never blocks on a FIFO or device
+// and hands back only a regular file (else an empty handle, errno EINVAL).
+UniqueFd open_regular(const char* path, int flags, mode_t mode = 0);

@@ -4,6 +4,7 @@
 #include "uci_load.h"
 
 #include "handles.h"
+#include "regular_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -35,14 +36,22 @@ int replay_saved(uci_package* p, int savedir_fd) {
     std::string text;
     for (int i = 0; i < n; i++) {
         bool own = i == n - 1;
+        if (own && savedir_fd == NO_SAVE_FILE) continue;
         UniqueFd fd;
         int use = savedir_fd;
         if (!own || savedir_fd < 0) {
-            fd.reset(open(join_path(dirs[i], p->e.name).c_str(), O_RDONLY | O_CLOEXEC));
+            fd = open_regular(join_path(dirs[i], p->e.name).c_str(), O_RDONLY);
             if (!fd || seen_before(fd.get(), seen, &n_seen)) continue;
             // A writer appends under an exclusive lock: never read half a line.
             flock(fd.get(), LOCK_SH);
             use = fd.get();
+        } else {
+            // Locked only now, with no other save file held: waiting for one
+            // while holding it could deadlock with a process whose save dir
+            // and extra dir are ours the other way round.
+            while (flock(savedir_fd, LOCK_EX) != 0) {
+                if (errno != EINTR) return -1;
+            }
         }
         if (read_fd(use, &text)) applied += delta_apply_text(p, text.data(), text.size());
     }
@@ -85,6 +94,15 @@ uci_package* find_loaded(uci_context* ctx, const char* name) {
 extern "C" int uci_load(uci_context* ctx, const char* name, uci_package** package) {
     if (!ctx || !name || !package) return uci_fail(ctx, UCI_ERR_INVAL);
     if ((*package = find_loaded(ctx, name))) return uci_fail(ctx, UCI_OK);
+    // Shared with commits, which hold the config dir exclusively: read
+    // between a commit's rename and its emptying of the save file, the old
+    // config without its pending changes would show values already replaced,
+    // and a set back to such a value would be taken as no change and lost.
+    UniqueFd dir(open(ctx->confdir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) {
+        while (flock(dir.get(), LOCK_SH) != 0 && errno == EINTR) {
+        }
+    }
     uci_package* p;
     int r = load_package_file(ctx, name, &p);
     if (r != UCI_OK) return r;

@@ -62,6 +62,10 @@ int read_word(const char* data, size_t len, size_t* pos, std::string* out, const
                 continue;
             }
             if (i < len && data[i] != '\0') out->push_back(data[i++]);
+        } else if (c == '#') {
+            // A comment may start inside a bare word too: the word ends there.
+            i--;
+            break;
         } else {
             out->push_back(c);
         }

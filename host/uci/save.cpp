@@ -1,13 +1,14 @@
 // uci_save and uci_commit: the pending-change store on disk and the config
 // files. Every read-modify-write holds a lock, so that concurrent processes
 // never lose a change: appends to a save file hold it exclusively; a commit
-// holds the config dir (which a rename never replaces), then the save file,
-// from reading the changes until the save file is emptied.
+// holds the config dir (which a rename never replaces), then, once the other
+// save dirs are read, the save file until it is emptied.
 #include "uci_internal.h"
 #include "uci_load.h"
 
 #include "atomic_file.h"
 #include "handles.h"
+#include "regular_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,7 +43,7 @@ extern "C" int uci_save(uci_context* ctx, uci_package* p) {
 
     if (mkdir(ctx->savedir, 0700) != 0 && errno != EEXIST) return uci_fail(ctx, UCI_ERR_IO);
     std::string path = join_path(ctx->savedir, p->e.name);
-    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    UniqueFd fd = open_regular(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (!fd || lock(fd.get(), LOCK_EX) != 0 || write_all(fd.get(), lines) != 0)
         return uci_fail(ctx, UCI_ERR_IO);
     delta_clear(&p->delta);
@@ -71,15 +72,18 @@ extern "C" int uci_commit(uci_context* ctx, uci_package** package, bool overwrit
 
     UniqueFd dir(open(ctx->confdir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir || lock(dir.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
-    UniqueFd saved(open(join_path(ctx->savedir, p->e.name).c_str(), O_RDWR | O_CLOEXEC));
-    if (saved && lock(saved.get(), LOCK_EX) != 0) return uci_fail(ctx, UCI_ERR_IO);
-    struct stat st;
-    bool saved_lines = saved && fstat(saved.get(), &st) == 0 && st.st_size > 0;
+    UniqueFd saved = open_regular(join_path(ctx->savedir, p->e.name).c_str(), O_RDWR);
 
     uci_package* q;
     int r = load_package_file(ctx, p->e.name, &q);
     if (r != UCI_OK) return r;
-    int changes = replay_saved(q, saved ? saved.get() : -1);
+    int changes = replay_saved(q, saved ? saved.get() : NO_SAVE_FILE);
+    if (changes < 0) {
+        tree_free_package(q);
+        return uci_fail(ctx, UCI_ERR_IO);
+    }
+    struct stat st;
+    bool saved_lines = saved && fstat(saved.get(), &st) == 0 && st.st_size > 0;
     uci_element* e;
     uci_foreach_element(&p->delta, e) {
         uci_delta* d = uci_to_delta(e);

@@ -4,6 +4,7 @@
 #include "uci_internal.h"
 
 #include "handles.h"
+#include "regular_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -88,7 +89,7 @@ struct Cli {
         for (const std::string& name : names) {
             if (!valid_package_name(name.c_str())) return fail(UCI_ERR_INVAL);
             for (int i = 0; i < n; i++) {
-                UniqueFd fd(open(join_path(dirs[i], name.c_str()).c_str(), O_RDONLY | O_CLOEXEC));
+                UniqueFd fd = open_regular(join_path(dirs[i], name.c_str()).c_str(), O_RDONLY);
                 std::string text;
                 if (!fd || flock(fd.get(), LOCK_SH) != 0 || !read_fd(fd.get(), &text)) continue;
                 fwrite(text.data(), 1, text.size(), stdout);

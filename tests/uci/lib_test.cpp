@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -124,6 +127,17 @@ TEST_F(UciLib, AnonymousSectionsAndListsAsRead) {
     EXPECT_EQ(items, "1.1.1.1|8.8.8.8|");
 }
 
+// A "#" outside quotes starts a comment even inside a word; quoted or
+// escaped it is text.
+TEST_F(UciLib, CommentInsideABareWord) {
+    dirs.config(NET, "config interface 'wan'\n\toption proto dhcp#static\n\toption a 'x'#y z\n"
+                     "\toption b 'p#q'\n\toption c r\\#s\n");
+    EXPECT_EQ(get(NET ".wan.proto"), "dhcp");
+    EXPECT_EQ(get(NET ".wan.a"), "x");
+    EXPECT_EQ(get(NET ".wan.b"), "p#q");
+    EXPECT_EQ(get(NET ".wan.c"), "r#s");
+}
+
 TEST_F(UciLib, SetSaveAndCommitBytes) {
     uci_package* p;
     ASSERT_EQ(uci_load(ctx, WL, &p), UCI_OK);
@@ -219,6 +233,141 @@ TEST_F(UciLib, OneSaveDirUnderTwoNamesIsReadOnce) {
     EXPECT_EQ(commit(WL), UCI_OK);
     EXPECT_NE(dirs.config_text(WL).find("\toption htmode 'HT\"20'\n\tlist dns 'x'\n\n"), std::string::npos)
         << dirs.config_text(WL);
+}
+
+// A FIFO (or device) under a package's name in a save dir is no change
+// file: reading it would block or never end.
+TEST_F(UciLib, SaveDirEntryThatIsNoFileIsSkipped) {
+    mkdir(dirs.save.c_str(), 0700);
+    ASSERT_EQ(mkfifo((dirs.save + "/" WL).c_str(), 0600), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(30);
+        bool ok = get(WL ".radio0.channel") == "11" && set(WL ".radio0.channel=6") == UCI_ERR_IO &&
+                  commit(WL) == UCI_OK;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Whether process pid waits for a file lock.
+static bool waits_for_lock(pid_t pid) {
+    std::string locks = read_text("/proc/locks");
+    std::string mark = " " + std::to_string(pid) + " ";
+    for (size_t at = 0; (at = locks.find("->", at)) != std::string::npos; at++) {
+        size_t end = locks.find('\n', at);
+        if (locks.substr(at, end - at).find(mark) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// A commit in a child process that also reads a second save dir, whose file
+// the test holds locked: the child is caught mid-commit.
+class UciCommitRace : public UciLib {
+protected:
+    TempDir other;
+    int theirs = -1;
+    pid_t pid = -1;
+
+    void TearDown() override {
+        if (theirs >= 0) close(theirs);
+        UciLib::TearDown();
+    }
+    // Starts the commit; true once it waits for the other dir's file.
+    bool start_commit() {
+        uci_package* p;
+        if (uci_load(ctx, WL, &p) != UCI_OK) return false;
+        write_text(other.file(WL), WL ".radio0.hwmode='11g'\n");
+        theirs = open(other.file(WL).c_str(), O_RDONLY);
+        if (flock(theirs, LOCK_EX) != 0 || (pid = fork()) < 0) return false;
+        if (pid == 0) {
+            alarm(60);
+            close(theirs);  // the lock stays with the parent's descriptor
+            uci_add_delta_path(ctx, other.path().c_str());
+            _exit(uci_commit(ctx, &p, false) == UCI_OK ? 0 : 1);
+        }
+        int status;
+        while (!waits_for_lock(pid)) {
+            if (waitpid(pid, &status, WNOHANG) == pid) return false;
+            usleep(10000);
+        }
+        return true;
+    }
+    // Lets the commit go on; true when it succeeded.
+    bool finish_commit() {
+        close(theirs);
+        theirs = -1;
+        int status;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+};
+
+// Waiting for another dir's save file, a commit must not hold its own: the
+// process holding that one may be waiting for ours (its dirs the other way
+// round).
+TEST_F(UciCommitRace, HoldsNoSaveFileWhileWaitingForAnother) {
+    ASSERT_EQ(set(WL ".radio0.channel=6"), UCI_OK);
+    ASSERT_TRUE(start_commit());
+    int ours = open((dirs.save + "/" WL).c_str(), O_RDONLY);
+    EXPECT_EQ(flock(ours, LOCK_EX | LOCK_NB), 0) << "the waiting commit holds its own save file";
+    close(ours);
+    ASSERT_TRUE(finish_commit());
+    reopen();
+    EXPECT_EQ(get(WL ".radio0.hwmode"), "11g");
+    EXPECT_EQ(get(WL ".radio0.channel"), "6");
+    EXPECT_EQ(dirs.saved(WL), "");
+}
+
+// A save file that appears during a commit that found none is left for the
+// next commit: applied now but never emptied, a list item would be added twice.
+TEST_F(UciCommitRace, SaveFileMadeDuringACommitIsLeftForTheNext) {
+    ASSERT_TRUE(start_commit());
+    mkdir(dirs.save.c_str(), 0700);
+    write_text(dirs.save + "/" WL, "|" WL ".radio0.dns='9.9.9.9'\n");
+    ASSERT_TRUE(finish_commit());
+    EXPECT_EQ(commit(WL), UCI_OK);
+    EXPECT_EQ(dirs.saved(WL), "");
+    std::string text = dirs.config_text(WL);
+    size_t first = text.find("\tlist dns '9.9.9.9'\n");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find("\tlist dns '9.9.9.9'\n", first + 1), std::string::npos) << text;
+}
+
+// A set made while a commit replaces the file: read between the rename and
+// the emptying of the save file, the old value would look current and
+// setting it back would record nothing.
+TEST_F(UciLib, SetDuringACommitIsKept) {
+    dirs.config(NET, "config interface 'wan'\n\toption proto 'static'\n");
+    mkdir(dirs.save.c_str(), 0700);
+    write_text(dirs.save + "/" NET, NET ".wan.proto='dhcp'\n");
+    // This process plays the commit: both locks held, the file not yet replaced.
+    int dir = open(dirs.conf.c_str(), O_RDONLY | O_DIRECTORY);
+    int saved = open((dirs.save + "/" NET).c_str(), O_RDWR);
+    ASSERT_EQ(flock(dir, LOCK_EX), 0);
+    ASSERT_EQ(flock(saved, LOCK_EX), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(60);
+        close(dir);  // the locks stay with the parent's descriptors
+        close(saved);
+        _exit(set(NET ".wan.proto=static") == UCI_OK ? 0 : 1);
+    }
+    int status;
+    bool exited = false;
+    while (!waits_for_lock(pid) && !(exited = waitpid(pid, &status, WNOHANG) == pid)) usleep(10000);
+    ASSERT_FALSE(exited);
+    write_text(dirs.conf + "/tmp", "config interface 'wan'\n\toption proto 'dhcp'\n");
+    ASSERT_EQ(rename((dirs.conf + "/tmp").c_str(), (dirs.conf + "/" NET).c_str()), 0);
+    ASSERT_EQ(ftruncate(saved, 0), 0);
+    close(saved);
+    close(dir);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(dirs.saved(NET), NET ".wan.proto='static'\n");
 }
 
 TEST_F(UciLib, ParseErrorsAndReports) {
