@@ -37,6 +37,18 @@ fi
 # packages, as Debian has no big-endian MIPS binaries of them. They are
 # fetched into build-src/ (ignored by git) once; without them that lane leaves
 # their users out.
+# Source entries beside the machine's own binary ones: the same mirrors,
+# suites and keys, so nothing here names a mirror of its own.
+add_deb_src() {
+  local d=/etc/apt/sources.list.d
+  awk 'BEGIN { RS = ""; ORS = "\n\n" }
+       /(^|\n)Types:([^\n]* )?deb( [^\n]*)?(\n|$)/ {
+         gsub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' \
+    $(ls "$d"/*.sources 2>/dev/null | grep -v '/box-deb-src\.sources$') </dev/null >"$d/box-deb-src.sources" 2>/dev/null || true
+  [ -f /etc/apt/sources.list ] && sed -n 's/^deb \(.*\)/deb-src \1/p' /etc/apt/sources.list >"$d/box-deb-src.list"
+  return 0
+}
+
 fetch_sources() {
   local dest=build-src p need=()
   for p in cjson wireless-tools; do
@@ -45,10 +57,7 @@ fetch_sources() {
   [ ${#need[@]} -gt 0 ] || return 0
   if ! apt-get source --print-uris "${need[0]}" >/dev/null 2>&1; then
     [ "$(id -u)" -eq 0 ] || { echo "setup: no deb-src lines for ${need[*]}; run as root" >&2; return 1; }
-    local suite
-    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-      "$suite" >/etc/apt/sources.list.d/box-deb-src.sources
+    add_deb_src
     apt-get update -qq
   fi
   mkdir -p "$dest"
