@@ -54,10 +54,10 @@ static int write_all(int fd, const char* p, size_t len) {
     return 0;
 }
 
-static void sync_dir_of(const char* path) {
+void sync_dir_of(const char* path) {
     char dir[PATH_MAX];
     copy_bounded(dir, sizeof dir, path);
-    UniqueFd d(open(dirname(dir), O_RDONLY | O_DIRECTORY));
+    UniqueFd d(open(dirname(dir), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (d) fsync(d.get());
 }
 

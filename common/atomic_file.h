@@ -21,6 +21,9 @@ enum : unsigned {
 int write_file_atomic(const char* path, const void* data, size_t len, unsigned options = 0,
                       bool (*may_replace)() = nullptr);
 
+// Syncs the folder holding path, so a rename into it survives a power cut.
+void sync_dir_of(const char* path);
+
 // The file path finally names, through any symlinks, in out (size n).
 // Uses only readlink and plain byte copies, so a signal handler may call it.
 // 0, or -1 when the result does not fit or the links loop.

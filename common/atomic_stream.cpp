@@ -1,12 +1,11 @@
 #include "atomic_stream.h"
 
-#include "bounded.h"
+#include "atomic_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <libgen.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,13 +13,6 @@ namespace {
 
 // Few large writes instead of many small ones, in a fixed amount of memory.
 constexpr size_t STREAM_BUFFER = 64 * 1024;
-
-void sync_dir_of(const char* path) {
-    char dir[PATH_MAX];
-    copy_bounded(dir, sizeof dir, path);
-    UniqueFd d(open(dirname(dir), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d) fsync(d.get());
-}
 
 }  // namespace
 
