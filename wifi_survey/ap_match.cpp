@@ -28,8 +28,10 @@ const char* map_word(const Word (&table)[N], const char* text) {
 // A channel the radio can be moved to: decimal 1 to 14, no sign, no leading
 // zero. The survey writes whatever the driver's frequency converts to, and a
 // cell outside the driver's range list (5 GHz, or channel 14 where the list
-// stops at 13) comes out as a negative number.
+// stops at 13) comes out as a negative number. An empty text sets no channel
+// at all (the access point picks its own), so it still serves.
 bool radio_channel(const char* text) {
+    if (text[0] == '\0') return true;
     if (text[0] < '1' || text[0] > '9') return false;
     if (text[1] == '\0') return true;
     return text[0] == '1' && text[1] >= '0' && text[1] <= '4' && text[2] == '\0';

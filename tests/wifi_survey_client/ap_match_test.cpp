@@ -144,7 +144,7 @@ TEST(ApMatch, UnreadableEntriesEndTheSearch) {
 TEST(ApMatch, AChannelNoRadioHasMatchesNothing) {
     // The survey lists a cell outside the driver's channel list (2484 MHz
     // where the list stops at 13, or 5 GHz) as channel -2.
-    for (const char* bad : {"-2", "0", "15", "99", "", "06", "+6", "1a", "6 ", "-1"}) {
+    for (const char* bad : {"-2", "0", "15", "99", "06", "+6", "1a", "6 ", "-1"}) {
         std::string list = "<APList>" + entry("Home", bad, "WPA2-PSK", "aes") + "</APList>";
         g_options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
         ClientConfig cfg{};
@@ -157,7 +157,7 @@ TEST(ApMatch, AChannelNoRadioHasMatchesNothing) {
             << bad;
         EXPECT_STREQ(channel, "x") << bad;
     }
-    for (const char* good : {"1", "9", "10", "13", "14"}) {
+    for (const char* good : {"1", "9", "10", "13", "14", ""}) {
         std::string list = "<APList>" + entry("Home", good, "WPA2-PSK", "aes") + "</APList>";
         EXPECT_EQ(match(list, "Home", "psk2+ccmp"), good);
     }
