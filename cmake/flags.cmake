@@ -18,6 +18,12 @@ endif()
 if(BOX_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g)
   add_link_options(-fsanitize=address,undefined)
+  # Coverage counters in every library, not only in the fuzz harnesses
+  # (box_fuzz links those with -fsanitize=fuzzer): libFuzzer is guided by
+  # the code a target calls. Other binaries link the sanitizer runtime's
+  # empty hooks.
+  add_compile_options($<$<COMPILE_LANG_AND_ID:C,Clang>:-fsanitize=fuzzer-no-link>
+                      $<$<COMPILE_LANG_AND_ID:CXX,Clang>:-fsanitize=fuzzer-no-link>)
 elseif(BOX_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread -O1 -g)
   add_link_options(-fsanitize=thread)

@@ -25,6 +25,18 @@ const char* map_word(const Word (&table)[N], const char* text) {
     return "";
 }
 
+// A channel the radio can be moved to: decimal 1 to 14, no sign, no leading
+// zero. The survey writes whatever the driver's frequency converts to, and a
+// cell outside the driver's range list (5 GHz, or channel 14 where the list
+// stops at 13) comes out as a negative number. An empty text sets no channel
+// at all (the access point picks its own), so it still serves.
+bool radio_channel(const char* text) {
+    if (text[0] == '\0') return true;
+    if (text[0] < '1' || text[0] > '9') return false;
+    if (text[1] == '\0') return true;
+    return text[0] == '1' && text[1] >= '0' && text[1] <= '4' && text[2] == '\0';
+}
+
 }  // namespace
 
 const char* map_security(const char* encrypt) { return map_word(SECURITY_WORDS, encrypt); }
@@ -78,6 +90,9 @@ int match_ap_list(const char* list, size_t len, OptionReader read_option, Client
         read_option(OPT_CLIENT_ENCRYPTION, cfg->encryption, sizeof cfg->encryption);
         printf("encryptionkkp=%s\n", cfg->encryption);
         if (strcmp(cfg->encryption, expected) != 0) continue;
+        // Committing such a channel would keep the box's own access point
+        // down across reboots.
+        if (!radio_channel(e.channel)) continue;
 
         copy_bounded(channel, channel_size, e.channel);
         return 1;

@@ -27,7 +27,8 @@ struct ClientConfig {
 
 // Walks list (len bytes) entry by entry, printing the progress lines and
 // reading the configured name (and, for a name match, the security) anew
-// for each entry into cfg. Returns 1 with the first matching entry's channel
-// text in channel (5 bytes), or 0 when none matches or the list cannot be read.
+// for each entry into cfg. An entry whose channel is neither empty nor 1
+// to 14 matches nothing. Returns 1 with the first matching entry's channel text in channel
+// (5 bytes), or 0 when none matches or the list cannot be read.
 int match_ap_list(const char* list, size_t len, OptionReader read_option, ClientConfig* cfg, char* channel,
                   size_t channel_size);

@@ -9,6 +9,8 @@ void wifi_watch_start(const WatchOps& ops, const char* log_path);
 
 // Starts the log with the MAC line when it is missing or unreadable; a log
 // bigger than WW_LOG_LIMIT is removed and started anew, then synced.
+// Anything at log_path that is not a regular file (a FIFO, a symbolic link,
+// a device) is removed first, so the log is started as a plain file.
 void wifi_watch_log_check(const WatchOps& ops, const char* log_path);
 
 // Whether hostapd shows in the process list. A pipe that cannot be opened

@@ -112,19 +112,21 @@ TEST(ApMatch, UnreadableEntriesEndTheSearch) {
     EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "read channel error xxxxx\n");
 
+    // A cut channel is noticed; what is left of it is no channel a radio has.
     list = "<APList>" + entry("Home", "123456", "NONE", "") + "</APList>";
     testing::internal::CaptureStdout();
-    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "channel read error\nssidkkp=Home\nencryptionkkp=none\n");
-    EXPECT_STREQ(channel, "1234");
+    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "channel read error\nssidkkp=Home\nencryptionkkp=none\nread ssid error xxxxx\n");
 
     // The notice comes as soon as a value fills its bound, not only past it.
     list = "<APList>" + entry("Home", "1234", "NONE", "") + entry("Home", "7", std::string(33, 'E'), "") +
            "</APList>";
     testing::internal::CaptureStdout();
-    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "channel read error\nssidkkp=Home\nencryptionkkp=none\n");
-    EXPECT_STREQ(channel, "1234");
+    EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "channel read error\nssidkkp=Home\nencryptionkkp=none\nencrypt read error\nssidkkp=Home\n"
+              "encryptionkkp=none\nread ssid error xxxxx\n");
     g_options[OPT_CLIENT_ENCRYPTION] = "+";
     testing::internal::CaptureStdout();
     EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 1);
@@ -137,6 +139,32 @@ TEST(ApMatch, UnreadableEntriesEndTheSearch) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(match_ap_list("<APList></APList>", 17, table_option, &cfg, channel, sizeof channel), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "read ssid error xxxxx\n");
+}
+
+TEST(ApMatch, AChannelNoRadioHasMatchesNothing) {
+    // The survey lists a cell outside the driver's channel list (2484 MHz
+    // where the list stops at 13, or 5 GHz) as channel -2.
+    for (const char* bad : {"-2", "0", "15", "99", "06", "+6", "1a", "6 ", "-1"}) {
+        std::string list = "<APList>" + entry("Home", bad, "WPA2-PSK", "aes") + "</APList>";
+        g_options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+        ClientConfig cfg{};
+        char channel[5] = "x";
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(match_ap_list(list.data(), list.size(), table_option, &cfg, channel, sizeof channel), 0) << bad;
+        // Nothing new is printed for it: the search just goes on.
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "ssidkkp=Home\nencryptionkkp=psk2+ccmp\nread ssid error xxxxx\n")
+            << bad;
+        EXPECT_STREQ(channel, "x") << bad;
+    }
+    for (const char* good : {"1", "9", "10", "13", "14", ""}) {
+        std::string list = "<APList>" + entry("Home", good, "WPA2-PSK", "aes") + "</APList>";
+        EXPECT_EQ(match(list, "Home", "psk2+ccmp"), good);
+    }
+    // The next entry of the same network on a usable channel wins.
+    std::string list = "<APList>" + entry("Home", "-2", "WPA2-PSK", "aes") + entry("Home", "36", "WPA2-PSK", "aes") +
+                       entry("Home", "11", "WPA2-PSK", "aes") + "</APList>";
+    EXPECT_EQ(match(list, "Home", "psk2+ccmp"), "11");
 }
 
 }  // namespace

@@ -111,16 +111,39 @@ TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
 TEST(SurveyPass, ChannelDecidesTheSecondaryChannel) {
     g = FakeBox();
     g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
-    for (auto c : {std::make_pair("7", "HT40+"), std::make_pair("8", "HT40-"), std::make_pair("", "HT40+")}) {
+    for (auto c : {std::make_pair("7", "HT40+"), std::make_pair("8", "HT40-"), std::make_pair("1", "HT40+"),
+                   std::make_pair("14", "HT40-"), std::make_pair("", "HT40+")}) {
         SurveyState st;
         g.scan_result = listed("Home", c.first);
         pass(st);
         EXPECT_TRUE(journal_has(std::string("set wireless.radio0.htmode=") + c.second)) << c.first;
-        EXPECT_EQ(journal_has(std::string("set wireless.radio0.channel=") + c.first), c.first[0] != 0);
+        // An empty channel sets none and leaves the access point to pick (0).
+        EXPECT_EQ(journal_has(std::string("set wireless.radio0.channel=") + c.first), c.first[0] != 0) << c.first;
         std::string n = c.first[0] ? c.first : "0";
         EXPECT_TRUE(journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
         // No DHCP client ran on wlan1, so none is killed.
         EXPECT_FALSE(journal_has("kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`"));
+    }
+}
+
+TEST(SurveyPass, AChannelNoRadioHasIsNoMatch) {
+    g = FakeBox();
+    g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+    g.wpa = true;
+    for (const char* bad : {"-2", "0", "36"}) {
+        SurveyState st;
+        st.attempts = 1;
+        g.scan_result = listed("Home", bad);
+        pass(st);
+        // Treated as a network that is not there: nothing committed, nothing
+        // written into the access point's file, the client daemon stopped.
+        EXPECT_FALSE(journal_has("uci commit")) << bad;
+        for (const auto& l : g.journal) {
+            EXPECT_EQ(l.find("channel"), std::string::npos) << bad << ": " << l;
+            EXPECT_EQ(l.find("hostapd"), std::string::npos) << bad << ": " << l;
+        }
+        EXPECT_TRUE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1")) << bad;
+        EXPECT_EQ(st.attempts, 0) << bad;
     }
 }
 

@@ -106,11 +106,16 @@ assert_eq "11 HT40-" "$(uci_get wireless.radio0.channel) $(uci_get wireless.radi
 check "channel 11 and HT40- in the runtime file" sh -c 'grep -qx channel=11 /tmp/run/hostapd-phy0.conf && grep -q "HT40-" /tmp/run/hostapd-phy0.conf && ! grep -q "HT40+" /tmp/run/hostapd-phy0.conf'
 assert_eq "1" "$(ps | grep udhcpc | grep wlan1 | grep -vc grep)" "one DHCP client on wlan1"
 
-# 4: same name, other security: no match, the client daemon is stopped.
-cell 00:11:22:33:44:06 2437 "essid Home" on "$WPA_TKIP" "$RSN_BOTH" >"$step/air-4"
+# 4: same name, other security, or a channel outside the driver's list
+# (2484 MHz, 5 GHz: listed as -2): no match, the client daemon is stopped.
+{ home 13 2484
+  home 14 5180
+  cell 00:11:22:33:44:06 2437 "essid Home" on "$WPA_TKIP" "$RSN_BOTH"; } >"$step/air-4"
 run_pass 4
 check "wpa_supplicant stopped" wait_for 5 sh -c '! pidof wpa_supplicant >/dev/null'
+assert_eq "3" "$(count_in_pass 4 'ssidkkp=Home')" "every entry of the name looked at"
 assert_eq "11" "$(uci_get wireless.radio0.channel)" "channel untouched without a match"
+check "channel 11 still in the runtime file" grep -qx "channel=11" /tmp/run/hostapd-phy0.conf
 assert_eq "0" "$(count_in_pass 4 wifi_ssid_cur)" "no reconnect"
 
 # 5: "Disabled" with wpa_supplicant running: stopped, no scan.

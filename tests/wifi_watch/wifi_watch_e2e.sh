@@ -11,8 +11,10 @@ HOSTAPD="hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf"
 MAC=00:11:22:33:44:55
 
 # run_watch OUT LOG_BYTES UNTIL [boxrun options...]: starts wifi_watch with a
-# log of LOG_BYTES bytes ("none": no log), stops it once the journal has
-# UNTIL lines of pauses of a minute, and leaves the log in OUT/log and the
+# log of LOG_BYTES bytes ("none": no log, "fifo": a FIFO, "link": a symbolic
+# link to /tmp/other, which holds one line), stops it once the journal has
+# UNTIL lines of pauses of a minute, and leaves the log in OUT/log (when it
+# is a plain file), its type in OUT/logtype, /tmp/other in OUT/other and the
 # process list in OUT/ps.
 run_watch() {
     local out=$1 bytes=$2 until=$3
@@ -21,14 +23,22 @@ run_watch() {
     box_fake_run "$out" rm 'exec busybox rm "$@"'
     cat >"$out/scenario.sh" <<SCRIPT
 log=/usr/mips/www/korvanta.log
-[ "$bytes" = none ] || head -c $bytes /dev/zero | tr '\\0' x >\$log
+case "$bytes" in
+none) ;;
+fifo) mkfifo \$log ;;
+link) echo other >/tmp/other && ln -s /tmp/other \$log ;;
+*) head -c $bytes /dev/zero | tr '\\0' x >\$log ;;
+esac
 TIMEWARP=300 TIMEWARP_JOURNAL=/box/out/journal LD_PRELOAD=$warp wifi_watch &
 for _ in \$(seq 1200); do
     [ "\$(grep -c '^timewarp: slept 60\$' /box/out/journal 2>/dev/null)" -ge $until ] && break
     sleep 0.1
 done
 kill \$!
-cp \$log /box/out/log 2>/dev/null
+stat -c %F \$log >/box/out/logtype 2>/dev/null
+# Reading a FIFO would block, and a link's target is checked on its own.
+[ -f \$log ] && [ ! -L \$log ] && cp \$log /box/out/log
+cp /tmp/other /box/out/other 2>/dev/null
 ps -w >/box/out/ps
 SCRIPT
     boxrun --out "$out" --fake sync --fake rm "$@" -- sh /box/out/scenario.sh
@@ -62,6 +72,23 @@ sync
 timewarp: slept 60" "$(head -n 5 "$out/journal")" "a log of 65531 bytes is started anew"
 assert_file_text "$out/log" "$MAC
 " "the new log holds the MAC line alone"
+
+# --- a FIFO or a symbolic link at the log path -----------------------------
+# The shell's append would block on the FIFO for ever, or write into the
+# link's target: either is removed and the log started as a plain file.
+for kind in fifo link; do
+    out=$BOX_WORK/$kind
+    run_watch "$out" $kind 2 --daemon "$HOSTAPD"
+    assert_eq "timewarp: slept 60
+rm -f /usr/mips/www/korvanta.log
+cfg get mac
+timewarp: slept 60" "$(head -n 4 "$out/journal")" "$kind at the log path: removed, log started"
+    assert_eq "regular file" "$(cat "$out/logtype" 2>/dev/null)" "$kind replaced by a plain file"
+    assert_file_text "$out/log" "$MAC
+" "$kind: the new log holds the MAC line alone"
+done
+assert_file_text "$BOX_WORK/link/other" "other
+" "the link's target is left alone"
 
 # --- an outage that ends at the first re-check ----------------------------
 out=$BOX_WORK/short

@@ -1,11 +1,16 @@
 // The watchdog's decisions on what the box cannot easily show: a process
-// list that cannot be read, and hostapd coming back late in an outage.
+// list that cannot be read, hostapd coming back late in an outage, and what
+// stands at the log's path at start-up.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "test_files.h"
 #include "watch.h"
 
 namespace {
@@ -71,6 +76,48 @@ TEST(WifiWatchPass, BackAtTheLastRecheckIsNoReboot) {
     for (int i = 0; i < 4; ++i) back += std::string("ps\n") + kDown;
     back += "ps\necho `date` wifi: up>>/usr/mips/www/korvanta.log\nsync\nsync\nsleep 60\n";
     EXPECT_EQ(back, pass_with("nnnnny"));
+}
+
+std::string log_check_at(const std::string& path) {
+    g_calls.clear();
+    wifi_watch_log_check(kOps, path.c_str());
+    return g_calls;
+}
+
+const char* kMac = "cfg get mac >>/usr/mips/www/korvanta.log\n";
+const char* kRm = "rm -f /usr/mips/www/korvanta.log\n";
+
+TEST(WifiWatchLog, WhatIsNotAPlainFileIsRemovedBeforeTheMacLine) {
+    TempDir dir;
+    // A FIFO would hold the shell's append for ever.
+    std::string fifo = dir.file("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    EXPECT_EQ(std::string(kRm) + kMac, log_check_at(fifo));
+
+    // A symbolic link, to a small log or to nothing, would carry every line
+    // into its target.
+    std::string target = dir.file("target");
+    ASSERT_TRUE(write_text(target, "00:11:22:33:44:55\n"));
+    std::string link = dir.file("link");
+    ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+    EXPECT_EQ(std::string(kRm) + kMac, log_check_at(link));
+    std::string dangling = dir.file("dangling");
+    ASSERT_EQ(0, symlink(dir.file("none").c_str(), dangling.c_str()));
+    EXPECT_EQ(std::string(kRm) + kMac, log_check_at(dangling));
+
+    std::string sub = dir.file("sub");
+    ASSERT_EQ(0, mkdir(sub.c_str(), 0755));
+    EXPECT_EQ(std::string(kRm) + kMac, log_check_at(sub));
+}
+
+TEST(WifiWatchLog, APlainFileIsKeptUpToTheLimit) {
+    TempDir dir;
+    std::string log = dir.file("log");
+    EXPECT_EQ(kMac, log_check_at(log));  // missing: started with the MAC line
+    ASSERT_TRUE(write_text(log, std::string(65530, 'x')));
+    EXPECT_EQ("", log_check_at(log));
+    ASSERT_TRUE(write_text(log, std::string(65531, 'x')));
+    EXPECT_EQ(std::string(kRm) + kMac + "sync\n", log_check_at(log));
 }
 
 }  // namespace
