@@ -8,6 +8,7 @@
 #include "fw_consts.h"
 #include "fw_image.h"
 #include "fw_input.h"
+#include "fw_stage.h"
 #include "handles.h"
 
 namespace {
@@ -81,12 +82,10 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* st
 
     if (fwrite(image, 1, FW_IMAGE_SIZE, file.get()) < FW_IMAGE_SIZE)
         return fail(out, staging, hooks, FW_ERR_WRITE);
-    // The seek flushes what stdio still holds: a failure there is a lost write.
-    if (fseek(file.get(), FW_MARK_OFFSET, SEEK_SET) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
-    uint8_t back[FW_MARK_LEN];
-    size_t n = fread(back, 1, FW_MARK_LEN, file.get());
-    fill_name_mark(mark, back, n);
+    // What stdio still holds goes out now: a failure there is a lost write.
+    if (fflush(file.get()) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    bool back_ok = staged_image_ok(file.get());
     if (file.reset() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
-    if (!name_mark_ok(mark)) return fail_name(out, staging, hooks, name);
+    if (!back_ok) return fail_name(out, staging, hooks, name);
     return 0;
 }

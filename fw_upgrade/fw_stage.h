@@ -1,0 +1,8 @@
+// The staging file: the image as it lands on the box's storage.
+#pragma once
+
+#include <cstdio>
+
+// The staged image read back through file (open for reading, flushed, at
+// any position): true when it is good.
+bool staged_image_ok(FILE* file);
