@@ -4,5 +4,6 @@
 #include <cstdio>
 
 // The staged image read back through file (open for reading, flushed, at
-// any position): true when it is good.
+// any position): true when it holds exactly one image and its seven mark
+// bytes read back as the mark.
 bool staged_image_ok(FILE* file);
