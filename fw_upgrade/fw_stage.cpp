@@ -1,10 +1,21 @@
 #include "fw_stage.h"
 
 #include <cstdint>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "fw_consts.h"
 #include "fw_image.h"
+
+UniqueFile create_staging(const char* path)
+{
+    // Not inherited by the shell commands run on failure.
+    UniqueFd fd(open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return UniqueFile();
+    UniqueFile file(fdopen(fd.get(), "w+b"));
+    if (file) fd.release();
+    return file;
+}
 
 bool staged_image_ok(FILE* file)
 {

@@ -54,7 +54,7 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* st
     fflush(out);
     stop_services(hooks);
 
-    UniqueFile file(fopen(staging, "wb+"));
+    UniqueFile file = create_staging(staging);
     if (!file) {
         fputs(FW_ERR_CREATE, out);
         close_page(out);

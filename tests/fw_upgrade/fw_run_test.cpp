@@ -8,6 +8,8 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -162,12 +164,66 @@ TEST_F(FwRun, ShortBodyAndNoImage)
     EXPECT_EQ(r.status, 1);
 }
 
+// The storage takes only part of the image: cut well before the end, and
+// one byte short (the last bytes may wait in stdio's buffer until the flush).
 TEST_F(FwRun, FailedWrite)
 {
     std::string body = form(image());
-    Outcome r = run(body, std::to_string(body.size()).c_str(), "/dev/full");
-    EXPECT_EQ(r.out, HEAD + err('6') + TAIL);
-    EXPECT_EQ(r.status, 1);
+    struct sigaction ignore = {}, old_action;
+    ignore.sa_handler = SIG_IGN; // the write fails with EFBIG instead
+    sigaction(SIGXFSZ, &ignore, &old_action);
+    struct rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    for (rlim_t room : {rlim_t(1048576), rlim_t(FW_IMAGE_SIZE - 1)}) {
+        struct rlimit cut = old_limit;
+        cut.rlim_cur = room;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cut), 0);
+        Outcome r = run(body, std::to_string(body.size()).c_str());
+        setrlimit(RLIMIT_FSIZE, &old_limit);
+        EXPECT_EQ(r.out, HEAD + err('6') + TAIL) << room;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_FALSE(staged());
+    }
+    sigaction(SIGXFSZ, &old_action, nullptr);
+}
+
+// Whatever lies at the staging path once the services are stopped (a link
+// planted meanwhile, a file) is neither followed nor reused.
+TEST_F(FwRun, PlantedPathIsLeftAlone)
+{
+    std::string body = form(image());
+    std::string victim = dir.file("victim");
+    ASSERT_TRUE(write_text(victim, "precious\n"));
+    for (const std::string& target : {victim, dir.file("new")}) {
+        g_journal.clear();
+        ASSERT_EQ(symlink(target.c_str(), staging.c_str()), 0);
+        Outcome r = run(body, std::to_string(body.size()).c_str());
+        EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(g_journal.back(), "pause 2"); // no removal, no sync
+        char link[256] = {};
+        EXPECT_EQ(readlink(staging.c_str(), link, sizeof link - 1), static_cast<ssize_t>(target.size()));
+        EXPECT_EQ(link, target);
+        ASSERT_EQ(unlink(staging.c_str()), 0);
+    }
+    EXPECT_EQ(read_text(victim), "precious\n");
+    EXPECT_NE(access(dir.file("new").c_str(), F_OK), 0);
+
+    ASSERT_TRUE(write_text(staging, "older"));
+    Outcome r = run(body, std::to_string(body.size()).c_str());
+    EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+    EXPECT_EQ(read_text(staging), "older");
+}
+
+TEST_F(FwRun, StagedFileIsPrivate)
+{
+    std::string body = form(image());
+    Outcome r = run(body, std::to_string(body.size()).c_str());
+    ASSERT_EQ(r.status, 0);
+    struct stat st;
+    ASSERT_EQ(lstat(staging.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(FwRun, StagingFileCannotBeCreated)
