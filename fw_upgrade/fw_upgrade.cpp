@@ -25,6 +25,14 @@ void close_page(FILE* out)
     fflush(out);
 }
 
+// A failure before the staging file exists: nothing to remove.
+int refuse(FILE* out, const char* text)
+{
+    fputs(text, out);
+    close_page(out);
+    return 1;
+}
+
 // Every failure once the staging file exists: the text, the file removed.
 int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
 {
@@ -52,19 +60,18 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* st
     fputs(FW_HEADER, out);
     fputs(FW_GREETING, out);
     fflush(out);
+
+    // A request that cannot carry one image (a plain GET, a page's image tag,
+    // a small form) is answered before any service is stopped or any memory
+    // taken.
+    size_t len = parse_content_length(content_length, FW_BODY_MAX);
+    if (len < FW_IMAGE_SIZE) return refuse(out, FW_ERR_MEMORY);
+
     stop_services(hooks);
 
     UniqueFile file = create_staging(staging);
-    if (!file) {
-        fputs(FW_ERR_CREATE, out);
-        close_page(out);
-        return 1;
-    }
+    if (!file) return refuse(out, FW_ERR_CREATE);
 
-    // A length that no single image upload can have is refused before any
-    // memory is taken.
-    size_t len = parse_content_length(content_length, FW_BODY_MAX);
-    if (len == 0) return fail(out, staging, hooks, FW_ERR_MEMORY);
     Body body(static_cast<uint8_t*>(malloc(len)));
     if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
     if (read_body(in, body.get(), len) < len) return fail(out, staging, hooks, FW_ERR_SHORT);

@@ -135,18 +135,23 @@ TEST_F(FwRun, GoodImageIsStagedAfterTheServicesStop)
     EXPECT_EQ(g_journal, want);
 }
 
-TEST_F(FwRun, BadLengthIsRefusedWithoutReading)
+// A request that cannot carry an image (a plain GET, a small form, a length
+// beyond any upload) is answered at once: no service stopped, nothing removed.
+TEST_F(FwRun, BadLengthIsRefusedBeforeAnyCommand)
 {
     std::string too_big = std::to_string(FW_BODY_MAX + 1);
-    for (const char* len : {(const char*)nullptr, "", "0", "abc", "-5", "+5", " 5", "12x",
-                            "99999999999999999999999", too_big.c_str()}) {
+    std::string too_small = std::to_string(FW_IMAGE_SIZE - 1);
+    ASSERT_TRUE(write_text(staging, "staged before"));
+    for (const char* len : {(const char*)nullptr, "", "0", "10", too_small.c_str(), "abc", "-5",
+                            "+5", " 5", "12x", "8126464 ", "0x7C0000", "99999999999999999999999",
+                            too_big.c_str()}) {
         g_journal.clear();
         Outcome r = run("BODY", len);
         EXPECT_EQ(r.status, 1) << (len ? len : "unset");
         EXPECT_EQ(r.out, HEAD + err('2') + TAIL);
         EXPECT_EQ(r.left, "BODY");
-        EXPECT_FALSE(staged());
-        EXPECT_EQ(last_two(), "rm -f " + staging + ";sync");
+        EXPECT_EQ(read_text(staging), "staged before");
+        EXPECT_TRUE(g_journal.empty()) << g_journal.front();
     }
 }
 
@@ -156,12 +161,18 @@ TEST_F(FwRun, ShortBodyAndNoImage)
     Outcome r = run("abc", std::to_string(FW_BODY_MAX).c_str());
     EXPECT_EQ(r.out, HEAD + err('3') + TAIL);
     EXPECT_FALSE(staged());
-    // Exactly the declared bytes are read, never more.
-    std::string body = "Content-Type: text/plain\r\n\r\nOpenWrt...MORE";
+    // Exactly the declared bytes are read, never more; no data start.
+    std::string body = std::string(FW_IMAGE_SIZE, 'x') + "MORE";
     r = run(body, std::to_string(body.size() - 4).c_str());
     EXPECT_EQ(r.out, HEAD + err('x').substr(2) + TAIL);
     EXPECT_EQ(r.left, "MORE");
     EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(staged());
+    // A data start, but the body ends before a whole image.
+    body = "Content-Type: text/plain\r\n\r\n" + image().substr(0, FW_IMAGE_SIZE - 1);
+    r = run(body, std::to_string(body.size()).c_str());
+    EXPECT_EQ(r.out, HEAD + err('x').substr(2) + TAIL);
+    EXPECT_FALSE(staged());
 }
 
 // The storage takes only part of the image: cut well before the end, and
@@ -228,7 +239,7 @@ TEST_F(FwRun, StagedFileIsPrivate)
 
 TEST_F(FwRun, StagingFileCannotBeCreated)
 {
-    Outcome r = run("BODY", "4", dir.file("none/fwupgrade"));
+    Outcome r = run("BODY", std::to_string(FW_IMAGE_SIZE).c_str(), dir.file("none/fwupgrade"));
     EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(g_journal.back(), "pause 2"); // no removal, no sync
