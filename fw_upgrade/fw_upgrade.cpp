@@ -6,6 +6,7 @@
 
 #include "fw_body.h"
 #include "fw_consts.h"
+#include "fw_html.h"
 #include "fw_image.h"
 #include "fw_input.h"
 #include "fw_stage.h"
@@ -46,9 +47,12 @@ int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
     return 1;
 }
 
+// The field name is the request's own text: it goes into the page as text.
 int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* name)
 {
-    fprintf(out, FW_NAME_FORMAT, name);
+    char shown[FW_NAME_HTML_SIZE];
+    html_escape(name, shown, sizeof shown);
+    fprintf(out, FW_NAME_FORMAT, shown);
     return fail(out, staging, hooks, "");
 }
 

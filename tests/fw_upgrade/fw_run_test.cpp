@@ -198,6 +198,25 @@ TEST_F(FwRun, FailedWrite)
     sigaction(SIGXFSZ, &old_action, nullptr);
 }
 
+// The field name comes back in the answer page: markup in it is escaped.
+TEST_F(FwRun, FieldNameIsEscapedInTheAnswer)
+{
+    std::string img = image();
+    img[10] = 'T'; // "OpenWrT"
+    const std::string names[][2] = {
+        {"firmware", "firmware"},
+        {"<script>alert('x&y')</script>", "&lt;script&gt;alert(&#39;x&amp;y&#39;)&lt;/script&gt;"},
+    };
+    for (const auto& n : names) {
+        std::string body = "--B\r\nContent-Disposition: form-data; name=\"" + n[0] +
+                           "\"; filename=\"fw.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" + img;
+        Outcome r = run(body, std::to_string(body.size()).c_str());
+        EXPECT_EQ(r.out, HEAD + n[1] + " <br>" + TAIL);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_FALSE(staged());
+    }
+}
+
 // Whatever lies at the staging path once the services are stopped (a link
 // planted meanwhile, a file) is neither followed nor reused.
 TEST_F(FwRun, PlantedPathIsLeftAlone)
