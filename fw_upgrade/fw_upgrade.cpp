@@ -58,9 +58,10 @@ int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* 
 
 } // namespace
 
-int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* staging,
+int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup& setup,
                    const FwHooks& hooks)
 {
+    const char* staging = setup.staging;
     fputs(FW_HEADER, out);
     fputs(FW_GREETING, out);
     fflush(out);
@@ -78,7 +79,7 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* st
 
     Body body(static_cast<uint8_t*>(malloc(len)));
     if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
-    if (read_body(in, body.get(), len) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
+    if (read_body(in, body.get(), len, setup.idle_ms) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
 
     char name[FW_NAME_MAX + 1];
     capture_field_name(body.get(), len, name);

@@ -75,15 +75,19 @@ protected:
     }
 
     // Feeds body (then closes the pipe) from a thread in 64 KiB pieces while
-    // the reader is interrupted by signals; a length of "" means unset.
-    Outcome run(const std::string& body, const char* length, const std::string& target = "")
+    // the reader is interrupted by signals; a length of "" means unset. With
+    // hold, the feeder then stalls: it keeps the pipe open until the run has
+    // returned (or for at most 20 s, and then says so in held_out).
+    Outcome run(const std::string& body, const char* length, const std::string& target = "",
+                bool hold = false)
     {
         int p[2];
         EXPECT_EQ(pipe(p), 0);
         struct sigaction sa = {};
         sa.sa_handler = on_signal; // no SA_RESTART: reads fail with EINTR
         sigaction(SIGUSR1, &sa, nullptr);
-        std::atomic<bool> done{false};
+        std::atomic<bool> done{false}, returned{false};
+        held_out = false;
         pthread_t reader = pthread_self();
         std::thread feed([&] {
             for (size_t at = 0; at < body.size(); at += 65536) {
@@ -93,13 +97,17 @@ protected:
                 pthread_kill(reader, SIGUSR1);
                 if (write(p[1], body.data() + at, n) != static_cast<ssize_t>(n)) break;
             }
+            for (int i = 0; hold && !returned && i < 2000; ++i) usleep(10000);
+            held_out = hold && !returned;
             close(p[1]);
             done = true;
         });
         FILE* out = tmpfile();
         const FwHooks hooks = {fake_shell, fake_pause};
+        const FwSetup setup = {target.empty() ? staging.c_str() : target.c_str(), idle_ms};
         Outcome r;
-        r.status = fw_upgrade_run(length, p[0], out, target.empty() ? staging.c_str() : target.c_str(), hooks);
+        r.status = fw_upgrade_run(length, p[0], out, setup, hooks);
+        returned = true;
         r.out = read_all((rewind(out), out));
         fclose(out);
         // Drain what is left so the feeder can finish.
@@ -114,6 +122,8 @@ protected:
         return r;
     }
     bool staged() { return access(staging.c_str(), F_OK) == 0; }
+    int idle_ms = 60000;
+    std::atomic<bool> held_out{false};
     std::string last_two() { return g_journal[g_journal.size() - 2] + ";" + g_journal.back(); }
 };
 
@@ -177,6 +187,24 @@ TEST_F(FwRun, ShortBodyAndNoImage)
 
 // The storage takes only part of the image: cut well before the end, and
 // one byte short (the last bytes may wait in stdio's buffer until the flush).
+// A client that sends part of the body and then neither sends nor closes:
+// the run ends once no byte has come for the limit, as for a short body.
+TEST_F(FwRun, StalledUploadGivesUp)
+{
+    idle_ms = 200;
+    std::string body = form(image());
+    Outcome r = run(body.substr(0, body.size() / 2), std::to_string(body.size()).c_str(), "", true);
+    EXPECT_FALSE(held_out) << "the run waited until the client closed";
+    EXPECT_EQ(r.out, HEAD + err('3') + TAIL);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(staged());
+    EXPECT_EQ(last_two(), "rm -f " + staging + ";sync");
+    // The whole body, then the stall: nothing is waited for.
+    r = run(body, std::to_string(body.size()).c_str(), "", true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, HEAD);
+}
+
 TEST_F(FwRun, FailedWrite)
 {
     std::string body = form(image());
