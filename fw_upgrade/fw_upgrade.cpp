@@ -9,6 +9,7 @@
 #include "fw_html.h"
 #include "fw_image.h"
 #include "fw_input.h"
+#include "fw_lock.h"
 #include "fw_stage.h"
 #include "handles.h"
 
@@ -62,9 +63,13 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup&
                    const FwHooks& hooks)
 {
     const char* staging = setup.staging;
+    // Before anything else: a second upload would stop the services again and
+    // truncate or remove the first one's staged image.
+    UniqueFd lock = take_upload_lock(setup.lock);
     fputs(FW_HEADER, out);
     fputs(FW_GREETING, out);
     fflush(out);
+    if (!lock) return refuse(out, FW_ERR_CREATE);
 
     // A request that cannot carry one image (a plain GET, a page's image tag,
     // a small form) is answered before any service is stopped or any memory

@@ -6,9 +6,10 @@
 
 #include "fw_services.h"
 
-// Where the run keeps the image and how long it waits for the client.
+// Where the run keeps its files and how long it waits for the client.
 struct FwSetup {
     const char* staging; // where the image goes
+    const char* lock;    // held for the whole run: one upload at a time
     int idle_ms;         // the body read gives up after this long without a byte
 };
 

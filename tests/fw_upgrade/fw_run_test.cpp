@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -16,6 +18,7 @@
 
 #include "fw_consts.h"
 #include "fw_upgrade.h"
+#include "handles.h"
 #include "test_files.h"
 
 namespace {
@@ -68,6 +71,7 @@ class FwRun : public ::testing::Test {
 protected:
     TempDir dir;
     std::string staging = dir.file("fwupgrade");
+    std::string lock = dir.file("fw_upgrade.lock");
     void SetUp() override
     {
         g_journal.clear();
@@ -104,7 +108,7 @@ protected:
         });
         FILE* out = tmpfile();
         const FwHooks hooks = {fake_shell, fake_pause};
-        const FwSetup setup = {target.empty() ? staging.c_str() : target.c_str(), idle_ms};
+        const FwSetup setup = {target.empty() ? staging.c_str() : target.c_str(), lock.c_str(), idle_ms};
         Outcome r;
         r.status = fw_upgrade_run(length, p[0], out, setup, hooks);
         returned = true;
@@ -187,6 +191,45 @@ TEST_F(FwRun, ShortBodyAndNoImage)
 
 // The storage takes only part of the image: cut well before the end, and
 // one byte short (the last bytes may wait in stdio's buffer until the flush).
+// While one upload runs, another is refused before it does anything: no
+// service stopped, no staging file touched, no byte read.
+TEST_F(FwRun, OneUploadAtATime)
+{
+    std::string img = image(), body = form(img), length = std::to_string(body.size());
+    ASSERT_TRUE(write_text(staging, "the first upload's"));
+    {
+        UniqueFd held(open(lock.c_str(), O_RDWR | O_CREAT, 0600));
+        ASSERT_TRUE(held);
+        ASSERT_EQ(flock(held.get(), LOCK_EX | LOCK_NB), 0);
+        Outcome r = run(body, length.c_str());
+        EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(g_journal.empty()) << g_journal.front();
+        EXPECT_EQ(r.left, body);
+        EXPECT_EQ(read_text(staging), "the first upload's");
+    }
+    // Once it is over, the next one runs, and leaves the lock free.
+    ASSERT_EQ(unlink(staging.c_str()), 0);
+    Outcome r = run(body, length.c_str());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_text(staging), img);
+    UniqueFd after(open(lock.c_str(), O_RDWR));
+    ASSERT_TRUE(after);
+    EXPECT_EQ(flock(after.get(), LOCK_EX | LOCK_NB), 0);
+}
+
+// A link planted at the lock's path is not followed either.
+TEST_F(FwRun, PlantedLockIsNotFollowed)
+{
+    std::string victim = dir.file("victim");
+    ASSERT_EQ(symlink(victim.c_str(), lock.c_str()), 0);
+    std::string body = form(image());
+    Outcome r = run(body, std::to_string(body.size()).c_str());
+    EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+    EXPECT_TRUE(g_journal.empty());
+    EXPECT_NE(access(victim.c_str(), F_OK), 0);
+}
+
 // A client that sends part of the body and then neither sends nor closes:
 // the run ends once no byte has come for the limit, as for a short body.
 TEST_F(FwRun, StalledUploadGivesUp)
