@@ -88,7 +88,7 @@ protected:
         int p[2];
         EXPECT_EQ(pipe(p), 0);
         struct sigaction sa = {};
-        sa.sa_handler = on_signal; // no SA_RESTART: reads fail with EINTR
+        sa.sa_handler = on_signal; // no SA_RESTART: waits and reads fail with EINTR
         sigaction(SIGUSR1, &sa, nullptr);
         std::atomic<bool> done{false}, returned{false};
         held_out = false;
@@ -96,7 +96,7 @@ protected:
         std::thread feed([&] {
             for (size_t at = 0; at < body.size(); at += 65536) {
                 size_t n = std::min<size_t>(65536, body.size() - at);
-                // Let the reader drain the pipe and wait in read, then interrupt it.
+                // Let the reader drain the pipe and wait for more, then interrupt it.
                 usleep(300);
                 pthread_kill(reader, SIGUSR1);
                 if (write(p[1], body.data() + at, n) != static_cast<ssize_t>(n)) break;
