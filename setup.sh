@@ -11,7 +11,7 @@ PACKAGES=(
   wireless-tools
   busybox ffmpeg
   clang libclang-rt-14-dev
-  util-linux iproute2 procps python3
+  util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
 )
 

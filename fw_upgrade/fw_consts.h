@@ -12,7 +12,11 @@ constexpr size_t FW_NAME_MAX = 127;
 // form's boundaries and part headers.
 constexpr size_t FW_BODY_MAX = FW_IMAGE_SIZE + 1048576;
 
+// A client that sends nothing for this long has stalled: the upload ends.
+constexpr int FW_IDLE_MS = 60000;
+
 constexpr const char* FW_STAGING = "/tmp/fwupgrade";
+constexpr const char* FW_LOCK = "/var/lock/fw_upgrade.lock";
 constexpr const char* FW_RM_FORMAT = "rm -f %s";
 constexpr const char* FW_SYNC = "sync";
 constexpr const char* FW_LENGTH_VAR = "CONTENT_LENGTH";

@@ -6,8 +6,11 @@
 
 #include "fw_body.h"
 #include "fw_consts.h"
+#include "fw_html.h"
 #include "fw_image.h"
 #include "fw_input.h"
+#include "fw_lock.h"
+#include "fw_stage.h"
 #include "handles.h"
 
 namespace {
@@ -24,6 +27,14 @@ void close_page(FILE* out)
     fflush(out);
 }
 
+// A failure before the staging file exists: nothing to remove.
+int refuse(FILE* out, const char* text)
+{
+    fputs(text, out);
+    close_page(out);
+    return 1;
+}
+
 // Every failure once the staging file exists: the text, the file removed.
 int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
 {
@@ -37,36 +48,43 @@ int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
     return 1;
 }
 
+// The field name is the request's own text: it goes into the page as text.
 int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* name)
 {
-    fprintf(out, FW_NAME_FORMAT, name);
+    char shown[FW_NAME_HTML_SIZE];
+    html_escape(name, shown, sizeof shown);
+    fprintf(out, FW_NAME_FORMAT, shown);
     return fail(out, staging, hooks, "");
 }
 
 } // namespace
 
-int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* staging,
+int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup& setup,
                    const FwHooks& hooks)
 {
+    const char* staging = setup.staging;
+    // Before anything else: a second upload would stop the services again and
+    // truncate or remove the first one's staged image.
+    UniqueFd lock = take_upload_lock(setup.lock);
     fputs(FW_HEADER, out);
     fputs(FW_GREETING, out);
     fflush(out);
+    if (!lock) return refuse(out, FW_ERR_CREATE);
+
+    // A request that cannot carry one image (a plain GET, a page's image tag,
+    // a small form) is answered before any service is stopped or any memory
+    // taken.
+    size_t len = parse_content_length(content_length, FW_BODY_MAX);
+    if (len < FW_IMAGE_SIZE) return refuse(out, FW_ERR_MEMORY);
+
     stop_services(hooks);
 
-    UniqueFile file(fopen(staging, "wb+"));
-    if (!file) {
-        fputs(FW_ERR_CREATE, out);
-        close_page(out);
-        return 1;
-    }
+    UniqueFile file = create_staging(staging);
+    if (!file) return refuse(out, FW_ERR_CREATE);
 
-    // A length that no single image upload can have is refused before any
-    // memory is taken.
-    size_t len = parse_content_length(content_length, FW_BODY_MAX);
-    if (len == 0) return fail(out, staging, hooks, FW_ERR_MEMORY);
     Body body(static_cast<uint8_t*>(malloc(len)));
     if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
-    if (read_body(in, body.get(), len) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
+    if (read_body(in, body.get(), len, setup.idle_ms) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
 
     char name[FW_NAME_MAX + 1];
     capture_field_name(body.get(), len, name);
@@ -81,12 +99,10 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* st
 
     if (fwrite(image, 1, FW_IMAGE_SIZE, file.get()) < FW_IMAGE_SIZE)
         return fail(out, staging, hooks, FW_ERR_WRITE);
-    // The seek flushes what stdio still holds: a failure there is a lost write.
-    if (fseek(file.get(), FW_MARK_OFFSET, SEEK_SET) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
-    uint8_t back[FW_MARK_LEN];
-    size_t n = fread(back, 1, FW_MARK_LEN, file.get());
-    fill_name_mark(mark, back, n);
+    // What stdio still holds goes out now: a failure there is a lost write.
+    if (fflush(file.get()) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    bool back_ok = staged_image_ok(file.get());
     if (file.reset() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
-    if (!name_mark_ok(mark)) return fail_name(out, staging, hooks, name);
+    if (!back_ok) return fail_name(out, staging, hooks, name);
     return 0;
 }

@@ -6,7 +6,14 @@
 
 #include "fw_services.h"
 
+// Where the run keeps its files and how long it waits for the client.
+struct FwSetup {
+    const char* staging; // where the image goes
+    const char* lock;    // held for the whole run: one upload at a time
+    int idle_ms;         // the body read gives up after this long without a byte
+};
+
 // content_length: the CONTENT_LENGTH value (null when unset); in: the body;
-// out: the answer; staging: where the image goes.
-int fw_upgrade_run(const char* content_length, int in, FILE* out, const char* staging,
+// out: the answer.
+int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup& setup,
                    const FwHooks& hooks);

@@ -8,5 +8,6 @@
 int main()
 {
     const FwHooks hooks = {run_shell, sleep};
-    return fw_upgrade_run(getenv(FW_LENGTH_VAR), STDIN_FILENO, stdout, FW_STAGING, hooks);
+    const FwSetup setup = {FW_STAGING, FW_LOCK, FW_IDLE_MS};
+    return fw_upgrade_run(getenv(FW_LENGTH_VAR), STDIN_FILENO, stdout, setup, hooks);
 }
