@@ -92,7 +92,7 @@ TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
         "ifconfig wlan1 up",
         "/lib/wifi/wpa_supplicant_satrt.sh start",
         "sleep 2",
-        "kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`",
+        "kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`",
         "udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &",
     };
     EXPECT_EQ(g.journal, want);
@@ -120,7 +120,7 @@ TEST(SurveyPass, ChannelDecidesTheSecondaryChannel) {
         std::string n = c.first[0] ? c.first : "0";
         EXPECT_TRUE(journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
         // No DHCP client ran on wlan1, so none is killed.
-        EXPECT_FALSE(journal_has("kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`"));
+        EXPECT_FALSE(journal_has("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`"));
     }
 }
 
