@@ -31,6 +31,10 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     io.run(n < 8 ? "sed -e 's/HT40-/HT40+/g' -i /var/run/hostapd-phy0.conf"
                  : "sed -e 's/HT40+/HT40-/g' -i /var/run/hostapd-phy0.conf");
     io.run("sync");
+    // An access point daemon started in the pauses above (the Wi-Fi
+    // watchdog's "wifi up", finding none) would run beside ours on the one
+    // radio; ours has the new channel, so any other goes first.
+    io.run("killall -9 hostapd");
     io.run("hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf");
     io.sleep_s(1);
 

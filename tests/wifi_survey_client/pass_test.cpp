@@ -18,13 +18,32 @@ struct FakeBox {
     bool link_up = false;
     bool wpa = false;
     bool dhcp_wlan1 = false;
+    // Access point daemons on the radio, and a "wifi up" of the Wi-Fi
+    // watchdog that starts one when none runs, landing in the pause or file
+    // edit numbered wifi_up_at (-1: never).
+    int hostapds = 0;
+    int most_hostapds = 0;
+    int wifi_up_at = -1;
+    int moments = 0;
 } g;
+
+void another_may_start() {
+    if (g.moments++ == g.wifi_up_at && g.hostapds == 0) g.hostapds = 1;
+}
 
 int fake_run(const char* cmd) {
     g.journal.push_back(cmd);
+    std::string c = cmd;
+    if (c.rfind("killall -9 hostapd", 0) == 0) g.hostapds = 0;
+    if (c.rfind("hostapd ", 0) == 0) g.hostapds++;
+    if (g.hostapds > g.most_hostapds) g.most_hostapds = g.hostapds;
+    if (c.rfind("sed ", 0) == 0 || c == "sync") another_may_start();
     return 0;
 }
-void fake_sleep(unsigned s) { g.journal.push_back("sleep " + std::to_string(s)); }
+void fake_sleep(unsigned s) {
+    g.journal.push_back("sleep " + std::to_string(s));
+    another_may_start();
+}
 int fake_scan(char* list, size_t size) {
     g.scans++;
     snprintf(list, size, "%s", g.scan_result.c_str());
@@ -87,6 +106,7 @@ TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
         "sed -i \"s/channel=.*/channel=11/\" /tmp/run/hostapd-phy0.conf",
         "sed -e 's/HT40+/HT40-/g' -i /var/run/hostapd-phy0.conf",
         "sync",
+        "killall -9 hostapd",
         "hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf",
         "sleep 1",
         "ifconfig wlan1 up",
@@ -158,6 +178,23 @@ TEST(SurveyPass, LinkUpDisabledNoMatchAndEmptyScans) {
     EXPECT_EQ(g.scans, 10);
     EXPECT_EQ(st.attempts, 2);
     EXPECT_FALSE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1"));
+}
+
+// Another access point daemon started while the radio is being moved (the
+// Wi-Fi watchdog's "wifi up", seeing none) must not run beside the new one.
+TEST(SurveyPass, OneAccessPointDaemonAfterTheReconnect) {
+    for (int at = 0; at < 12; at++) {
+        g = FakeBox();
+        g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+        g.scan_result = listed("Home", "6");
+        g.hostapds = 1;
+        g.wifi_up_at = at;
+        SurveyState st;
+        pass(st);
+        ASSERT_TRUE(journal_has("hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf"));
+        EXPECT_EQ(g.hostapds, 1) << "wifi up in moment " << at;
+        EXPECT_LE(g.most_hostapds, 1) << "wifi up in moment " << at;
+    }
 }
 
 TEST(SurveyPass, AnUnreadableNameKeepsTheLastOne) {
