@@ -19,8 +19,9 @@
 #   stdout 1 / stderr 1 / term_timeout S / env NAME=VALUE / end
 # A delete is answered once the service's processes have ended.
 #
-# Its own events go to /var/log/procd.log, one line each: seconds since it
-# started, then the text. With stdout/stderr 1 an instance's output is
+# Its own events go to /var/log/procd.log, one line each: seconds of box time
+# since it started (/var/run/procd.t0: that start on the /proc/uptime clock),
+# then the text. With stdout/stderr 1 an instance's output is
 # appended to /var/log/SERVICE.log (OpenWrt sends it to the system log).
 #
 # TIMEWARP=N (the time stand-in's setting, which the daemons inherit with the
@@ -310,6 +311,12 @@ def reap():
 def main():
     os.makedirs(RUN, exist_ok=True)
     os.makedirs(LOG_DIR, exist_ok=True)
+    # Where box time 0 lies on the clock of /proc/uptime, so that other logs
+    # stamped from that clock can be set beside this one.
+    with open("/proc/uptime") as f:
+        up = float(f.read().split()[0]) - (time.monotonic() - T0)
+    with open(RUN + ".t0", "w") as f:
+        f.write("%.2f\n" % up)
     with open(RUN + ".pid", "w") as f:
         f.write("%d\n" % os.getpid())
     # Orphans of the instances (background DHCP clients and such) come to the
