@@ -23,51 +23,10 @@ for i in 1 2 3; do
         -ac 2 "$w/disk/song$i.mp3" || { fail "ffmpeg cannot make the songs"; exit 1; }
 done
 python3 "$BOX_SRC/tests/fw_upgrade/fw_fixture.py" image "$w/out/good.img" || exit 1
+# The play-state file, the wired WAN on DHCP, the client network "Home" on
+# WPA2 with the radio on channel 6.
+cp "$BOX_SRC"/tests/box/day_config/* "$w/config/"
 
-cat >"$w/config/playusb.xml" <<'X'
-<?xml version="1.0" encoding="utf-8"?>
-<playusb>
-<url></url>
-<position>0</position>
-<length>0</length>
-<playstate>STOPPED</playstate>
-<volume>50</volume>
-<seek>0</seek>
-<startposition>0</startposition>
-<songname></songname>
-<loop>0</loop>
-</playusb>
-X
-cat >"$w/config/wireless" <<'X'
-config wifi-device 'radio0'
-	option type 'mac80211'
-	option channel '6'
-	option htmode 'HT40+'
-
-config wifi-iface
-	option device 'radio0'
-	option mode 'ap'
-	option ssid 'MusicBox'
-	option encryption 'none'
-
-config wifi-iface
-	option device 'radio0'
-	option mode 'sta'
-	option network 'wwan'
-	option ssid 'Home'
-	option encryption 'psk2+ccmp'
-X
-cat >"$w/config/network" <<'X'
-config interface 'lan'
-	option ifname 'eth0'
-	option type 'bridge'
-	option proto 'static'
-	option ipaddr '192.168.1.1'
-
-config interface 'wan'
-	option ifname 'eth0'
-	option proto 'dhcp'
-X
 # The client link is up at first; "wifi up" brings hostapd back.
 : >"$w/out/fake/ClientStatus.sh.up"
 echo 1 >"$w/out/fake/wifi.up_after"

@@ -97,7 +97,8 @@ cur=$(xml_get url)
 for i in 0 1 2; do [ "${urls[$i]}" = "$cur" ] && pick=${urls[$(((i + 2) % 3))]}; done
 web_set url "$pick"
 note web "plays $pick"
-check "the song asked for plays" wait_box 20 eval '[ "$(xml_get url)" = "'"$pick"'" ] && [ "$(xml_get playstate)" = PLAYING ]'
+check "the song asked for plays" \
+    wait_box 20 eval '[ "$(xml_get songname)" = "'"${pick##*/}"'" ] && [ "$(xml_get playstate)" = PLAYING ]'
 
 # ---- the Wi-Fi link drops while the upstream network moves channel ---------------
 rm -f /box/out/fake/ClientStatus.sh.up
