@@ -45,6 +45,7 @@ SurveyIo box_survey_io() {
     io.link_flag_present = link_flag_present;
     io.wpa_running = wpa_supplicant_running;
     io.find = find_process;
+    io.hostapd_count = hostapd_count;
     return io;
 }
 
