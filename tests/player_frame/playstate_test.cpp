@@ -111,6 +111,26 @@ TEST_F(PlayStateFile, SetterKeepsEditsMadeSinceTheLastRead) {
     }
 }
 
+// A loaded song's URL goes into <url> only over the value the daemon last
+// saw there (compared as stored: up to a "<").
+TEST_F(PlayStateFile, UrlIsWrittenOnlyOverTheValueLastSeen) {
+    write(with_value(kDoc, "<url>", "/d/a.mp3"));
+    EXPECT_EQ(set_url_if_seen("/d/b.mp3", "/d/a.mp3"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<url>", "/d/b.mp3"));
+    const std::string asked = with_value(kDoc, "<url>", "/d/asked.mp3");
+    write(asked);
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/b.mp3"), SET_CHANGED);
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/asked.mp3.x"), SET_CHANGED);
+    EXPECT_EQ(read(), asked);
+    write(with_value(kDoc, "<url>", "/d/x"));
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/x<y>.mp3"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<url>", "/d/c.mp3"));
+    // Without the tag it is a failure like any set's, to be retried.
+    write("<playstate>PAUSE</playstate>");
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/c.mp3"), 1);
+    EXPECT_EQ(read(), "<playstate>PAUSE</playstate>");
+}
+
 // A file that cannot be read leaves the document in memory to write from,
 // so a deleted file comes back with the daemon's latest state.
 TEST_F(PlayStateFile, UnreadableFileIsWrittenFromMemory) {
