@@ -135,8 +135,20 @@ char* getIxmlValue(const char* tag) {
     return value;
 }
 
-int setIxmlValue(const char* tag, const char* value) {
-    MutexHold lock(&g_doc_lock);
+// Takes the file as it is now into g_doc, so that an edit changes only its
+// own value and keeps whatever the web interface wrote since the last read.
+// A file that cannot be read (gone, not a regular file, too long) leaves
+// the document in memory to edit, so a deleted file is written back from
+// it. The caller holds g_doc_lock.
+static void refresh_locked() {
+    char* now = xmlParseFile(s_path);
+    if (!now) return;
+    free(g_doc);
+    g_doc = now;
+}
+
+// setIxmlValue on the current g_doc; the caller holds g_doc_lock.
+static int edit_locked(const char* tag, const char* value) {
     if (!g_doc) {
         dlog("g_doc == NULL in %s %d  globleNode=%s\n", "setIxmlValue", 45, "");
         return -1;
@@ -171,26 +183,38 @@ int setIxmlValue(const char* tag, const char* value) {
     return 0;
 }
 
+int setIxmlValue(const char* tag, const char* value) {
+    MutexHold lock(&g_doc_lock);
+    refresh_locked();
+    return edit_locked(tag, value);
+}
+
+// iSavexmlfile without the closing "sync"; the caller holds g_doc_lock.
+static int save_locked() {
+    if (!g_doc) {
+        dlog("g_doc == NULL in %s %d\n", "iSavexmlfile", 200);
+        return -1;
+    }
+    // Replaced whole through a synced temporary file, so a crash never
+    // leaves a truncated file that nothing would recreate. The web server
+    // may run as another user and may keep the file behind a link: both
+    // stay as they were.
+    if (!saves_open()) {
+        dlog("saves closed in %s %d\n", "iSavexmlfile", 204);
+        return -1;
+    }
+    if (write_file_atomic(s_path, g_doc, strlen(g_doc), ATOMIC_KEEP_OWNER | ATOMIC_FOLLOW_LINKS,
+                          saves_open) != 0) {
+        dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
+        return -1;
+    }
+    return 0;
+}
+
 int iSavexmlfile() {
     {
         MutexHold lock(&g_doc_lock);
-        if (!g_doc) {
-            dlog("g_doc == NULL in %s %d\n", "iSavexmlfile", 200);
-            return -1;
-        }
-        // Replaced whole through a synced temporary file, so a crash never
-        // leaves a truncated file that nothing would recreate. The web
-        // server may run as another user and may keep the file behind a
-        // link: both stay as they were.
-        if (!saves_open()) {
-            dlog("saves closed in %s %d\n", "iSavexmlfile", 204);
-            return -1;
-        }
-        if (write_file_atomic(s_path, g_doc, strlen(g_doc), ATOMIC_KEEP_OWNER | ATOMIC_FOLLOW_LINKS,
-                              saves_open) != 0) {
-            dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
-            return -1;
-        }
+        if (save_locked() != 0) return -1;
     }
     run_shell("sync");
     return 0;
@@ -202,13 +226,38 @@ void free_doc() {
     g_doc = nullptr;
 }
 
-static int set_value(const char* tag, const char* value, const char* name, int no) {
-    if (setIxmlValue(tag, value) != 0) {
-        dlog("setValue failed in %s %d\n", name, no);
-        return 1;
+// Whether g_doc holds tag with a value other than expected (as stored: up
+// to a "<"). A missing tag is left to the edit, which reports it. The
+// caller holds g_doc_lock.
+static bool differs_locked(const char* tag, const char* expected) {
+    size_t off = 0, len = 0;
+    if (!g_doc || !tag_find_value(g_doc, strlen(g_doc), tag, &off, &len)) return false;
+    return len != tag_value_cut(expected) || memcmp(g_doc + off, expected, len) != 0;
+}
+
+// Read, edit and write in one hold of g_doc_lock: another thread's write
+// cannot come between, and the web interface can only meet this one in the
+// short time from the read to the rename, which holds nothing slow beyond
+// the new file's own fsync. With expected, the write is made only while
+// the file's value of tag still reads so (SET_CHANGED otherwise).
+static int set_value(const char* tag, const char* value, const char* name, int no,
+                     const char* expected = nullptr) {
+    {
+        MutexHold lock(&g_doc_lock);
+        refresh_locked();
+        if (expected && differs_locked(tag, expected)) {
+            dlog("changed meanwhile, not written in %s %d\n", name, no);
+            return SET_CHANGED;
+        }
+        if (edit_locked(tag, value) != 0) {
+            dlog("setValue failed in %s %d\n", name, no);
+            return 1;
+        }
+        // A lost save is a failure too: the callers' retries rely on it.
+        if (save_locked() != 0) return 1;
     }
-    // A lost save is a failure too: the callers' retries rely on it.
-    return iSavexmlfile() == 0 ? 0 : 1;
+    run_shell("sync");
+    return 0;
 }
 
 static char* get_value(const char* tag, const char* name, int no) {
@@ -218,6 +267,9 @@ static char* get_value(const char* tag, const char* name, int no) {
 }
 
 int setxmlSongpath(const char* v) { return set_value("<url>", v, "setxmlSongpath", 556); }
+int set_url_if_seen(const char* v, const char* seen) {
+    return set_value("<url>", v, "setxmlSongpath", 556, seen);
+}
 int setxmlPosition(const char* v) { return set_value("<position>", v, "setxmlPosition", 568); }
 int setxmlLength(const char* v) { return set_value("<length>", v, "setxmlLength", 580); }
 int setxmlPlaystate(const char* v) { return set_value("<playstate>", v, "setxmlPlaystate", 592); }

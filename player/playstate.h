@@ -37,7 +37,9 @@ int write_stopped_to_file();
 void remove_playstate_leftovers();
 
 // Setters return 0, or 1 when the value could not be placed in the document
-// or the document could not be saved.
+// or the document could not be saved. Each edits the file as it is at that
+// moment (the document in memory only when the file cannot be read) and
+// writes it back whole: every other value stays as the file holds it.
 int setxmlSongpath(const char* value);
 int setxmlPosition(const char* value);
 int setxmlLength(const char* value);
@@ -47,6 +49,11 @@ int setxmlSeek(const char* value);
 int setxmlStartposition(const char* value);
 int setxmlSongname(const char* value);
 int setxmlLoopMode(const char* value);
+// setxmlSongpath made only while <url> in the file still holds seen (the
+// value the daemon last saw there); SET_CHANGED, with nothing written, when
+// the web interface has put another value in meanwhile.
+constexpr int SET_CHANGED = 2;
+int set_url_if_seen(const char* value, const char* seen);
 
 // Getters return a malloc'ed copy of the value (release with free), or null.
 char* getxmlPath();

@@ -21,7 +21,9 @@ static void sleep_seconds(unsigned s) { sleep(s); }
 // Hands the engine's pending write to the file. True when it was made; a
 // refused one is posted again for the next cycle, and this cycle goes on, so
 // that a value the file cannot take never stops the position, volume and
-// request steps.
+// request steps. A URL is written only over the one the daemon last saw in
+// <url>: a song the web interface asked for meanwhile is not overwritten
+// but taken as a request by this cycle's URL step.
 static bool do_pending_write() {
     int32_t kind = take_pending_write();
     if (kind == PENDING_NONE) return false;
@@ -31,12 +33,14 @@ static bool do_pending_write() {
         playstate_text(state, sizeof state);
         r = setxmlPlaystate(state);
     } else if (kind == PENDING_URL) {
-        char url[URL_SIZE];
+        char url[URL_SIZE], seen[URL_SIZE];
         {
             MutexHold p(&g_player_lock);
             memcpy(url, g_cur_url, URL_SIZE);
+            memcpy(seen, g_url_seen, URL_SIZE);
         }
-        r = setxmlSongpath(url);
+        r = set_url_if_seen(url, seen);
+        if (r == SET_CHANGED) return false;
         if (r == 0) note_url_seen(url);
     }
     if (r != 0) {
@@ -60,6 +64,9 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
     // The stop of a new URL resets <startposition>, so a start position sent
     // with the URL is read before it.
     XmlValue held_start;
+    // Whatever it reads, <url> now holds what the daemon saw there last, also
+    // when that is the current song's URL: the next entry's URL may replace
+    // it, and it is no request once the current song has changed.
     XmlValue url(getxmlPath());
     if (url && !url_is_known(url.get())) {
         dlog("path have changed %s in %s %d\n", url.get(), "updatePlayDate", 106);
@@ -68,6 +75,8 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
         output_set_uri(url.get());
         output_play();
         sleep_s(1);
+    } else if (url) {
+        note_url_seen(url.get());
     }
 
     XmlValue state(getxmlPlaystate());

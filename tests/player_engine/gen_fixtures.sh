@@ -6,6 +6,9 @@
 #             with length 200, then as a track at 1 s with length 100,
 #             then short.wav
 #   nolist    a.mp3 only, no list
+#   twosec    one.wav (5 s, 16000 Hz), then 2-second songs two.flac 22050 Hz,
+#             three.wav 32000 Hz, four.flac 44100 Hz, five.wav 48000 Hz; a list
+#             of the five in this order
 set -eu
 source "$(dirname "$0")/engine_lib.sh"
 dir=$1
@@ -39,5 +42,13 @@ cue)
     ;;
 nolist)
     gen a.mp3 3 44100 2
+    ;;
+twosec)
+    gen one.wav 5 16000 1
+    gen two.flac 2 22050 1
+    gen three.wav 2 32000 1
+    gen four.flac 2 44100 1
+    gen five.wav 2 48000 1
+    finish "$(plain one.wav)$(plain two.flac)$(plain three.wav)$(plain four.flac)$(plain five.wav)"
     ;;
 esac

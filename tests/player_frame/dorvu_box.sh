@@ -25,6 +25,10 @@ web_set() {
     printf '%s\n' "$text" >"$PLAYUSB.web" && mv "$PLAYUSB.web" "$PLAYUSB"
 }
 
+# web_sed TAG VALUE: a one-value edit as the web interface's scripts make it,
+# BusyBox "sed -i": the whole file rewritten into a new one renamed over it.
+web_sed() { sed -i "s|<$1>[^<]*|<$1>$2|" "$PLAYUSB"; }
+
 tag_is() { [ "$(xml_get "$1")" == "$2" ]; }
 
 # wait_tag TAG VALUE SECONDS [what]: a check that TAG reaches VALUE in time.

@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <chrono>
+#include <thread>
 #include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -72,13 +75,96 @@ TEST_F(PlayStateFile, SetterReplacesOnlyTheValue) {
     EXPECT_EQ(files_in_dir(), 1);  // no temporary file left behind
 }
 
-TEST_F(PlayStateFile, SetterEditsMemoryNotTheFile) {
-    write(kDoc);
+// Replaces the value of tag in text (the first occurrence, as the reader).
+std::string with_value(std::string text, const std::string& tag, const std::string& v) {
+    size_t at = text.find(tag);
+    if (at == std::string::npos) return text;
+    at += tag.size();
+    return text.replace(at, text.find('<', at) - at, v);
+}
+
+// Every setter changes its own value of the file as it is at the moment of
+// the write: what the web interface wrote since the daemon's last read stays.
+TEST_F(PlayStateFile, SetterKeepsEditsMadeSinceTheLastRead) {
+    struct {
+        int (*set)(const char*);
+        const char* tag;
+    } setters[] = {{setxmlSongpath, "<url>"},        {setxmlPosition, "<position>"},
+                   {setxmlLength, "<length>"},       {setxmlPlaystate, "<playstate>"},
+                   {setxmlVolume, "<volume>"},       {setxmlSeek, "<seek>"},
+                   {setxmlStartposition, "<startposition>"}, {setxmlSongname, "<songname>"},
+                   {setxmlLoopMode, "<loop>"}};
+    std::string file = kDoc;
+    write(file);
     ASSERT_EQ(value(getxmlLoopMode()), "0");
-    // The web interface's change after the last read is overwritten: last writer wins.
-    write(std::string(kDoc).replace(std::string(kDoc).find("<loop>0") + 6, 1, "2"));
-    EXPECT_EQ(setxmlSeek("0"), 0);
-    EXPECT_EQ(read(), kDoc);
+    int n = 0;
+    for (const auto& s : setters) {
+        // The web interface rewrites another value and its own text.
+        const char* other = strcmp(s.tag, "<volume>") == 0 ? "<loop>" : "<volume>";
+        file = with_value(file, other, std::to_string(60 + n));
+        file = with_value(file, "<root", " n=\"" + std::to_string(n) + "\">\n");
+        write(file);
+        const std::string v = "v" + std::to_string(n++);
+        EXPECT_EQ(s.set(v.c_str()), 0) << s.tag;
+        file = with_value(file, s.tag, v);
+        EXPECT_EQ(read(), file) << s.tag;
+    }
+}
+
+// A loaded song's URL goes into <url> only over the value the daemon last
+// saw there (compared as stored: up to a "<").
+TEST_F(PlayStateFile, UrlIsWrittenOnlyOverTheValueLastSeen) {
+    write(with_value(kDoc, "<url>", "/d/a.mp3"));
+    EXPECT_EQ(set_url_if_seen("/d/b.mp3", "/d/a.mp3"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<url>", "/d/b.mp3"));
+    const std::string asked = with_value(kDoc, "<url>", "/d/asked.mp3");
+    write(asked);
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/b.mp3"), SET_CHANGED);
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/asked.mp3.x"), SET_CHANGED);
+    EXPECT_EQ(read(), asked);
+    write(with_value(kDoc, "<url>", "/d/x"));
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/x<y>.mp3"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<url>", "/d/c.mp3"));
+    // Without the tag it is a failure like any set's, to be retried.
+    write("<playstate>PAUSE</playstate>");
+    EXPECT_EQ(set_url_if_seen("/d/c.mp3", "/d/c.mp3"), 1);
+    EXPECT_EQ(read(), "<playstate>PAUSE</playstate>");
+}
+
+// A file that cannot be read leaves the document in memory to write from,
+// so a deleted file comes back with the daemon's latest state.
+TEST_F(PlayStateFile, UnreadableFileIsWrittenFromMemory) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlVolume()), "50");
+    unlink(path_.c_str());
+    EXPECT_EQ(setxmlPosition("3"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<position>", "3"));
+    // Too long to read: the same.
+    write(std::string(kDoc) + std::string(XML_DOC_SIZE, ' '));
+    EXPECT_EQ(setxmlPosition("4"), 0);
+    EXPECT_EQ(read(), with_value(kDoc, "<position>", "4"));
+}
+
+// Two threads writing their own values at once: neither ever undoes the
+// other's, so each finds its value in the file after every write.
+TEST_F(PlayStateFile, ConcurrentSettersKeepEachOthersValues) {
+    write(kDoc);
+    ASSERT_EQ(value(getxmlVolume()), "50");
+    constexpr int kRounds = 40;
+    std::atomic<int> failed{0}, lost{0};
+    auto run = [&](int (*set)(const char*), const char* tag) {
+        for (int i = 1; i <= kRounds; i++) {
+            const std::string v = std::to_string(i);
+            if (set(v.c_str()) != 0) failed++;
+            if (read_text(path_).find(tag + v + "<") == std::string::npos) lost++;
+        }
+    };
+    std::thread a(run, setxmlPosition, "<position>"), b(run, setxmlLength, "<length>");
+    a.join();
+    b.join();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(read(), with_value(with_value(kDoc, "<position>", "40"), "<length>", "40"));
 }
 
 TEST_F(PlayStateFile, WrittenValueCannotPlantATag) {

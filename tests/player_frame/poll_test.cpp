@@ -77,8 +77,8 @@ TEST_F(PollCycle, QuietFileAsksForNothingButThePosition) {
 
 TEST_F(PollCycle, PendingWriteComesFirstAndEndsTheCycle) {
     write(doc("/tmp/mnt/sda1/other.mp3", "PAUSE", "10", "5", "0"));
-    // The write edits the document of the last read (the thread reads once at start).
     ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    note_url_seen("/tmp/mnt/sda1/other.mp3");  // the daemon's own earlier URL
     set_playstate_text("STOPPED");
     post_pending_write(PENDING_PLAYSTATE);
     cycle();
@@ -97,6 +97,48 @@ TEST_F(PollCycle, PendingWriteComesFirstAndEndsTheCycle) {
     post_pending_write(PENDING_URL);
     cycle();
     EXPECT_EQ(take_pending_write(), PENDING_URL);
+}
+
+// The engine's writes are made from the file as it is at that moment: what
+// the web interface wrote since the poll's last read stays.
+TEST_F(PollCycle, PendingWriteKeepsEditsMadeSinceTheLastRead) {
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "35", "0", "0"));
+    set_playstate_text("PAUSE");
+    post_pending_write(PENDING_PLAYSTATE);
+    cycle();
+    EXPECT_EQ(read_text(path_), doc("/tmp/mnt/sda1/a.mp3", "PAUSE", "35", "0", "0"));
+}
+
+// A loaded entry's URL replaces only the <url> the daemon last saw there. A
+// song asked for in the meantime is not overwritten but played, in the
+// same cycle.
+TEST_F(PollCycle, PendingUrlYieldsToARequestWrittenMeanwhile) {
+    const std::string old_url = "/tmp/mnt/sda1/old.mp3", asked = "/tmp/mnt/sda1/asked.mp3";
+    write(doc(old_url, "PLAYING", "80", "0", "0"));
+    ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    note_url_seen(old_url.c_str());
+    write(doc(asked, "PLAYING", "80", "0", "0"));
+    post_pending_write(PENDING_URL);  // for g_cur_url, a.mp3
+    cycle();
+    EXPECT_EQ(get(getxmlPath), asked);
+    EXPECT_EQ(g_calls, (Calls{"set_uri " + asked, "play"}));
+    EXPECT_EQ(take_pending_write(), PENDING_NONE);
+}
+
+// The current song's URL read from <url> is what the daemon saw there last,
+// so the next entry's URL may replace it, and it is no request afterwards.
+TEST_F(PollCycle, PendingUrlReplacesTheCurrentUrlReadBefore) {
+    write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
+    cycle();
+    EXPECT_EQ(g_calls, Calls{});
+    strcpy(g_cur_url, "/tmp/mnt/sda1/b.mp3");  // the engine went on to the next entry
+    post_pending_write(PENDING_URL);
+    cycle();
+    EXPECT_EQ(get(getxmlPath), "/tmp/mnt/sda1/b.mp3");
+    cycle();
+    EXPECT_EQ(g_calls, Calls{});
 }
 
 // A file that cannot take the URL (here: too long a document) must not hold
@@ -123,6 +165,7 @@ TEST_F(PollCycle, RefusedWriteLetsTheCycleGoOn) {
 TEST_F(PollCycle, OwnCutUrlIsNoNewRequest) {
     write(doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0"));
     ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
+    note_url_seen("/tmp/mnt/sda1/a.mp3");  // the daemon's own earlier URL
     strcpy(g_cur_url, "/tmp/mnt/sda1/x<y>.mp3");
     post_pending_write(PENDING_URL);
     cycle();
