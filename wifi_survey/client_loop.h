@@ -25,6 +25,9 @@ struct SurveyIo {
     bool (*wpa_running)();
     bool (*find)(const char* name);
     int (*hostapd_count)();                   // access point daemons in the process list
+    // Held around the restart of the DHCP client on wlan1, which the WAN
+    // watcher restarts too (null: nothing to hold).
+    void (*hold_wlan1_client)(bool on);
 };
 
 struct SurveyState {

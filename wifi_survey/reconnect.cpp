@@ -49,10 +49,12 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     io.sleep_s(2);
 
     memset(cmd, 0, sizeof cmd);
+    if (io.hold_wlan1_client) io.hold_wlan1_client(true);
     // "[u]dhcpc": the shell running the kill must not list itself, or once
     // process numbers wrap it kills itself before the client.
     if (io.find("dhcp-wlan1")) io.run("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`");
     io.run("udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &");
+    if (io.hold_wlan1_client) io.hold_wlan1_client(false);
 
     // A "wifi up" already under way when ours started brings its own daemon
     // later still: one access point daemon, with the new channel, stays.

@@ -69,7 +69,7 @@ bool fake_find(const char* name) { return strcmp(name, "dhcp-wlan1") == 0 && g.d
 int fake_hostapd_count() { return g.hostapds; }
 
 const SurveyIo IO = {fake_run,  fake_sleep, fake_scan, fake_read,          fake_set,
-                     fake_link, fake_wpa,   fake_find, fake_hostapd_count};
+                     fake_link, fake_wpa,   fake_find, fake_hostapd_count, nullptr};
 
 std::string listed(const char* name, const char* channel) {
     return std::string("<APList><AP name=\"") + name + "\" mac=\"001122AABBCC\" channel=\"" + channel +
