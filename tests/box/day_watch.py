@@ -32,12 +32,17 @@ def cmdline(pid):
         return None
 
 
-def parent(pid):
+def stat_field(pid, n):
+    """Field n of /proc/PID/stat counted from the state (3) on."""
     try:
         with open("/proc/%s/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[1]
+            return f.read().rsplit(")", 1)[1].split()[n - 3]
     except (OSError, IndexError):
         return None
+
+
+def parent(pid):
+    return stat_field(pid, 4)
 
 
 def name_of(argv):
@@ -94,8 +99,15 @@ def main():
         now = sample()
         t = box_time()
         out = []
+        gone = {n for n, _ in prev - now}
         for name, pid in sorted(now - prev):
-            out.append("%.1f ps + %s (pid %d)\n" % (t, name, pid))
+            # A DHCP client that goes to the background (-b, no lease at
+            # once) forks into a session of its own and its first process
+            # ends: the same client, not a new one.
+            how = ""
+            if name.startswith("udhcpc") and name in gone and stat_field(pid, 6) == str(pid):
+                how = " (the same client, gone to the background)"
+            out.append("%.1f ps + %s (pid %d)%s\n" % (t, name, pid, how))
         for name, pid in sorted(prev - now):
             out.append("%.1f ps - %s (pid %d)\n" % (t, name, pid))
         if now != prev:
