@@ -1,6 +1,7 @@
 #include "fw_services.h"
 
 #include "fw_consts.h"
+#include "fw_init_stop.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ constexpr Step STEPS[] = {
 
 void stop_services(const FwHooks& hooks)
 {
+    stop_init_services(hooks, FW_INIT_DIR);
     for (const Step& s : STEPS) {
         if (s.cmd)
             hooks.shell(s.cmd);

@@ -67,3 +67,10 @@ bool BoxWanSystem::pause() {
     usleep(WAN_PASS_PAUSE_US);
     return true;
 }
+
+void BoxWanSystem::hold_wlan1_client(bool on) {
+    if (on)
+        wlan1_lock_.lock();
+    else
+        wlan1_lock_.unlock();
+}

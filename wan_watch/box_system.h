@@ -1,6 +1,7 @@
 // The watcher's world on the box: shell commands, libuci, the eth0 socket.
 #pragma once
 
+#include "client_lock.h"
 #include "wan_system.h"
 
 class BoxWanSystem final : public WanSystem {
@@ -19,4 +20,8 @@ public:
     bool find_process(const char* name) override;
     void run(const char* cmd) override;
     bool pause() override;
+    void hold_wlan1_client(bool on) override;
+
+private:
+    ClientLock wlan1_lock_{WLAN1_CLIENT_LOCK};
 };

@@ -7,8 +7,11 @@
 #define WAN_CMD_LINK "ifconfig eth0 | grep RUNNING"
 #define WAN_CMD_DELIF "brctl delif br-lan eth0"
 #define WAN_CMD_ADDIF "brctl addif br-lan eth0"
-#define WAN_CMD_KILL_ETH0 "kill -9 `ps|grep udhcpc|grep eth0|awk -F \" \" '{print $1}'`"
-#define WAN_CMD_KILL_WLAN1 "kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`"
+// "[u]dhcpc" keeps the shell that runs a kill out of its own list: its line
+// holds both words otherwise, and once process numbers wrap it comes first
+// and kills itself before the clients.
+#define WAN_CMD_KILL_ETH0 "kill -9 `ps|grep '[u]dhcpc'|grep eth0|awk -F \" \" '{print $1}'`"
+#define WAN_CMD_KILL_WLAN1 "kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`"
 #define WAN_CMD_DHCP_ETH0 "udhcpc -t 0 -i eth0 -b -p /var/run/dhcp-eth0.pid -O rootpath -R &"
 #define WAN_CMD_DHCP_WLAN1 "udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &"
 #define WAN_CMD_COMMIT "uci commit"

@@ -24,8 +24,10 @@ void cable_out(WanState& st, WanSystem& sys) {
     sys.run(WAN_CMD_DELIF);
     kill_eth0_client(sys);
     sys.run(WAN_CMD_DHCP_ETH0);
+    sys.hold_wlan1_client(true);
     if (sys.find_process(WAN_PROC_WLAN1)) sys.run(WAN_CMD_KILL_WLAN1);
     sys.run(WAN_CMD_DHCP_WLAN1);
+    sys.hold_wlan1_client(false);
     st.state = WAN_LINK_LOST;
     st.counter = 0;
 }

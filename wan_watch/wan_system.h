@@ -22,6 +22,9 @@ public:
     virtual bool find_process(const char* name) = 0;
     // Runs a command through the shell; its outcome is not looked at.
     virtual void run(const char* cmd) = 0;
+    // Held around the restart of the DHCP client on wlan1, which another
+    // daemon restarts too. Fakes may leave it alone.
+    virtual void hold_wlan1_client(bool on) { (void)on; }
     // The pause between passes. The box's version always returns true; a
     // test's may return false to end the loop.
     virtual bool pause() = 0;

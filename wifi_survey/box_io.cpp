@@ -2,6 +2,7 @@
 // UCI helpers and the process list.
 #include "client_loop.h"
 
+#include "client_lock.h"
 #include "find_process.h"
 #include "shell.h"
 #include "scan.h"
@@ -26,6 +27,15 @@ int read_option(const char* path, char* buf, size_t n) {
     return get_uci_option(path_buf, buf, n);
 }
 
+ClientLock g_wlan1_lock(WLAN1_CLIENT_LOCK);
+
+void hold_wlan1_client(bool on) {
+    if (on)
+        g_wlan1_lock.lock();
+    else
+        g_wlan1_lock.unlock();
+}
+
 bool link_flag_present() {
     FILE* f = fopen(LINK_FLAG_FILE, "r");
     if (!f) return false;
@@ -45,6 +55,8 @@ SurveyIo box_survey_io() {
     io.link_flag_present = link_flag_present;
     io.wpa_running = wpa_supplicant_running;
     io.find = find_process;
+    io.hostapd_count = hostapd_count;
+    io.hold_wlan1_client = hold_wlan1_client;
     return io;
 }
 

@@ -18,6 +18,15 @@ bool wpa_supplicant_running() {
     return read_command("ps | grep wpa_supplicant | grep -v grep", out, sizeof out) > 0;
 }
 
+int hostapd_count() {
+    char out[4096];
+    long n = read_command("ps | grep hostapd | grep -v grep", out, sizeof out);
+    int lines = 0;
+    for (long i = 0; i < n; i++)
+        if (out[i] == '\n') lines++;
+    return lines;
+}
+
 void survey_pass(SurveyState& st, const SurveyIo& io) {
     io.run(STATUS_SCRIPT);
     bool link_up = io.link_flag_present();

@@ -24,6 +24,10 @@ struct SurveyIo {
     bool (*link_flag_present)();
     bool (*wpa_running)();
     bool (*find)(const char* name);
+    int (*hostapd_count)();                   // access point daemons in the process list
+    // Held around the restart of the DHCP client on wlan1, which the WAN
+    // watcher restarts too (null: nothing to hold).
+    void (*hold_wlan1_client)(bool on);
 };
 
 struct SurveyState {
@@ -41,6 +45,9 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel);
 
 // "ps | grep wpa_supplicant | grep -v grep" printed something.
 bool wpa_supplicant_running();
+
+// Lines of "ps | grep hostapd | grep -v grep": the access point daemons.
+int hostapd_count();
 
 // The daemon: for ever, a 40 s pause, a fresh UCI context, one pass.
 [[noreturn]] void survey_forever(const SurveyIo& io);

@@ -4,6 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+const char* const HOSTAPD_START = "hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf";
+
+}  // namespace
+
 void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     char cmd[128];
     int n = atoi(channel);
@@ -31,7 +37,11 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     io.run(n < 8 ? "sed -e 's/HT40-/HT40+/g' -i /var/run/hostapd-phy0.conf"
                  : "sed -e 's/HT40+/HT40-/g' -i /var/run/hostapd-phy0.conf");
     io.run("sync");
-    io.run("hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf");
+    // An access point daemon started in the pauses above (the Wi-Fi
+    // watchdog's "wifi up", finding none) would run beside ours on the one
+    // radio; ours has the new channel, so any other goes first.
+    io.run("killall -9 hostapd");
+    io.run(HOSTAPD_START);
     io.sleep_s(1);
 
     io.run("ifconfig wlan1 up");
@@ -39,8 +49,19 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     io.sleep_s(2);
 
     memset(cmd, 0, sizeof cmd);
-    if (io.find("dhcp-wlan1")) io.run("kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`");
+    if (io.hold_wlan1_client) io.hold_wlan1_client(true);
+    // "[u]dhcpc": the shell running the kill must not list itself, or once
+    // process numbers wrap it kills itself before the client.
+    if (io.find("dhcp-wlan1")) io.run("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`");
     io.run("udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &");
+    if (io.hold_wlan1_client) io.hold_wlan1_client(false);
+
+    // A "wifi up" already under way when ours started brings its own daemon
+    // later still: one access point daemon, with the new channel, stays.
+    if (io.hostapd_count && io.hostapd_count() > 1) {
+        io.run("killall -9 hostapd");
+        io.run(HOSTAPD_START);
+    }
 
     if (++st.attempts == MAX_ATTEMPTS) {
         st.given_up = true;

@@ -21,7 +21,10 @@ APPLETS = "sh ash killall pidof grep egrep fgrep awk sed wc ifconfig brctl kill 
 # reconfigure the host's network when there is no --net).
 FAKES = "reboot wifi hostapd cfg gorlin quorin udhcpc".split()
 # Helpers of the box itself, on PATH through /box/lib.
-BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable"]
+BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable", "box_procd.py", "box_boot"]
+# --boot: the OpenWrt package whose install rules and init scripts are used.
+PACKAGE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                       "openwrt", "music-box")
 FAKE_PATHS = ["/usr/mips/cgi-bin/script/ClientStatus.sh", "/lib/wifi/wpa_supplicant_satrt.sh"]
 # Host top-level folders not carried into the box: the box's own, the pseudo
 # file systems it mounts fresh, and the host's machinery.
@@ -322,6 +325,43 @@ def build_root(o):
     return root
 
 
+def package_files():
+    """(source, box path) of each $(INSTALL_BIN) rule of the package Makefile:
+    sources "./files/X" are the package's own files, "$(PKG_INSTALL_DIR)/P"
+    the built program P."""
+    rules = []
+    with open(PACKAGE + "/Makefile") as f:
+        for line in f:
+            words = line.split()
+            if len(words) != 3 or words[0] != "$(INSTALL_BIN)":
+                continue
+            src, dst = words[1], words[2].replace("$(1)", "")
+            if dst.endswith("/"):
+                dst += os.path.basename(src)
+            rules.append((src, dst))
+    return rules
+
+
+def install_package(root, o):
+    """--boot: the package's init scripts and programs where it installs them,
+    and /etc/rc.common for the scripts."""
+    dirs = o["bin"] + ([o["build"] + "/bin"] if o.get("build") else [])
+    for src, dst in package_files():
+        if src.startswith("./files/"):
+            path = PACKAGE + "/" + src[2:]
+        else:
+            name = os.path.basename(src)
+            path = next((d + "/" + name for d in dirs if os.access(d + "/" + name, os.X_OK)), None)
+            if not path:
+                sys.stderr.write("boxrun: --boot: %s was not built; %s is left out\n" % (name, dst))
+                continue
+        os.makedirs(os.path.dirname(root + dst), exist_ok=True)
+        shutil.copy(path, root + dst)
+        os.chmod(root + dst, 0o755)
+    shutil.copy(here + "/rc.common", root + "/etc/rc.common")
+    os.chmod(root + "/etc/rc.common", 0o755)
+
+
 def spawn(root, cwd, argv, env):
     pid = os.fork()
     if pid == 0:
@@ -379,6 +419,12 @@ def main():
 
     if o.get("httpd") == "1":
         start_httpd(root, env)
+
+    if o.get("boot") == "1":
+        install_package(root, o)
+        _, st = os.waitpid(spawn(root, "/", ["/box/lib/box_boot"], env), 0)
+        if status_of(st) != 0:
+            die("the box did not boot")
 
     # The command is a child, not PID 1 (as on the box). Orphans come to us;
     # reap them all until the command itself ends.

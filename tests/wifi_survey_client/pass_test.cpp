@@ -18,13 +18,36 @@ struct FakeBox {
     bool link_up = false;
     bool wpa = false;
     bool dhcp_wlan1 = false;
+    // Access point daemons on the radio, and a "wifi up" of the Wi-Fi
+    // watchdog that starts one when none runs, landing in the pause or file
+    // edit numbered wifi_up_at (-1: never).
+    int hostapds = 0;
+    int most_hostapds = 0;
+    int wifi_up_at = -1;
+    int moments = 0;
+    // late: that "wifi up" looked before the reconnect began, so its daemon
+    // arrives whatever runs by then, at any command or pause.
+    bool late = false;
 } g;
+
+void another_may_start() {
+    if (g.moments++ == g.wifi_up_at && (g.late || g.hostapds == 0)) g.hostapds++;
+    if (g.hostapds > g.most_hostapds) g.most_hostapds = g.hostapds;
+}
 
 int fake_run(const char* cmd) {
     g.journal.push_back(cmd);
+    std::string c = cmd;
+    if (c.rfind("killall -9 hostapd", 0) == 0) g.hostapds = 0;
+    if (c.rfind("hostapd ", 0) == 0) g.hostapds++;
+    if (g.hostapds > g.most_hostapds) g.most_hostapds = g.hostapds;
+    if (g.late || c.rfind("sed ", 0) == 0 || c == "sync") another_may_start();
     return 0;
 }
-void fake_sleep(unsigned s) { g.journal.push_back("sleep " + std::to_string(s)); }
+void fake_sleep(unsigned s) {
+    g.journal.push_back("sleep " + std::to_string(s));
+    another_may_start();
+}
 int fake_scan(char* list, size_t size) {
     g.scans++;
     snprintf(list, size, "%s", g.scan_result.c_str());
@@ -43,8 +66,10 @@ int fake_set(char* assignment) {
 bool fake_link() { return g.link_up; }
 bool fake_wpa() { return g.wpa; }
 bool fake_find(const char* name) { return strcmp(name, "dhcp-wlan1") == 0 && g.dhcp_wlan1; }
+int fake_hostapd_count() { return g.hostapds; }
 
-const SurveyIo IO = {fake_run, fake_sleep, fake_scan, fake_read, fake_set, fake_link, fake_wpa, fake_find};
+const SurveyIo IO = {fake_run,  fake_sleep, fake_scan, fake_read,          fake_set,
+                     fake_link, fake_wpa,   fake_find, fake_hostapd_count, nullptr};
 
 std::string listed(const char* name, const char* channel) {
     return std::string("<APList><AP name=\"") + name + "\" mac=\"001122AABBCC\" channel=\"" + channel +
@@ -87,12 +112,13 @@ TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
         "sed -i \"s/channel=.*/channel=11/\" /tmp/run/hostapd-phy0.conf",
         "sed -e 's/HT40+/HT40-/g' -i /var/run/hostapd-phy0.conf",
         "sync",
+        "killall -9 hostapd",
         "hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf",
         "sleep 1",
         "ifconfig wlan1 up",
         "/lib/wifi/wpa_supplicant_satrt.sh start",
         "sleep 2",
-        "kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`",
+        "kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`",
         "udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &",
     };
     EXPECT_EQ(g.journal, want);
@@ -122,7 +148,7 @@ TEST(SurveyPass, ChannelDecidesTheSecondaryChannel) {
         std::string n = c.first[0] ? c.first : "0";
         EXPECT_TRUE(journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
         // No DHCP client ran on wlan1, so none is killed.
-        EXPECT_FALSE(journal_has("kill -9 `ps|grep udhcpc|grep wlan1|awk -F \" \" '{print $1}'`"));
+        EXPECT_FALSE(journal_has("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`"));
     }
 }
 
@@ -181,6 +207,39 @@ TEST(SurveyPass, LinkUpDisabledNoMatchAndEmptyScans) {
     EXPECT_EQ(g.scans, 10);
     EXPECT_EQ(st.attempts, 2);
     EXPECT_FALSE(journal_has("killall -9 wpa_supplicant >/dev/null 2>&1"));
+}
+
+// Another access point daemon started while the radio is being moved (the
+// Wi-Fi watchdog's "wifi up", seeing none) must not run beside the new one.
+TEST(SurveyPass, OneAccessPointDaemonAfterTheReconnect) {
+    for (int at = 0; at < 12; at++) {
+        g = FakeBox();
+        g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+        g.scan_result = listed("Home", "6");
+        g.hostapds = 1;
+        g.wifi_up_at = at;
+        SurveyState st;
+        pass(st);
+        ASSERT_TRUE(journal_has("hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf"));
+        EXPECT_EQ(g.hostapds, 1) << "wifi up in moment " << at;
+        EXPECT_LE(g.most_hostapds, 1) << "wifi up in moment " << at;
+    }
+}
+
+// A "wifi up" that began before the reconnect and brings its daemon at any
+// point up to the reconnect's end: one daemon is left when the pass ends.
+TEST(SurveyPass, ALateAccessPointDaemonIsGoneByTheEnd) {
+    for (int at = 0; at < 18; at++) {
+        g = FakeBox();
+        g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
+        g.scan_result = listed("Home", "6");
+        g.hostapds = 0;  // it had died: that is why "wifi up" runs
+        g.late = true;
+        g.wifi_up_at = at;
+        SurveyState st;
+        pass(st);
+        EXPECT_EQ(g.hostapds, 1) << "its daemon came at moment " << at;
+    }
 }
 
 TEST(SurveyPass, AnUnreadableNameKeepsTheLastOne) {
