@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ pkg-config git
   libgtest-dev
-  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libavformat-dev libavcodec-dev libavutil-dev
   libcjson-dev libiw-dev
   wireless-tools
   busybox ffmpeg

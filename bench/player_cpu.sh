@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CPU per second of audio for dorvu and for the ffmpeg command decoding the
-# same songs, their ratio, and dorvu's peak RSS. dorvu runs in the box with
+# same songs with the same decoders, their ratio, and dorvu's peak RSS. dorvu runs in the box with
 # the I2S stand-in unpaced (PCM discarded, as ffmpeg writes to /dev/null),
 # one song per run, until the device is closed after the song's end; its
 # CPU time is summed over its threads from /proc before it is stopped.
@@ -71,9 +71,19 @@ dorvu_run() { # file -> "cpu_ns hwm_kb anon_kb"
     "$src/host/box/boxrun" --disk "$work/disk" --out "$work/out" --bin "$build/bin" \
         --env STANDIN="$standin" -- bash "$src/bench/player_cpu.sh" --inside "/tmp/mnt/sda1/$1"
 }
+# The decoder dorvu opens for a song: the fixed-point one where FFmpeg has one.
+decoder_of() {
+    case $1 in
+    *.mp3) echo mp3 ;;
+    *.aac | *.m4a) echo aac_fixed ;;
+    *.ac3) echo ac3_fixed ;;
+    esac
+}
 ffmpeg_run() { # file -> CPU seconds
-    local TIMEFORMAT='%U %S' u s
-    read -r u s < <({ time ffmpeg -nostdin -v error -threads 1 -i "$work/disk/$1" -f s16le -y /dev/null; } 2>&1)
+    local TIMEFORMAT='%U %S' u s dec codec=()
+    dec=$(decoder_of "$1")
+    [ -n "$dec" ] && codec=(-c:a "$dec")
+    read -r u s < <({ time ffmpeg -nostdin -v error -threads 1 "${codec[@]}" -i "$work/disk/$1" -f s16le -y /dev/null; } 2>&1)
     awk -v u="$u" -v s="$s" 'BEGIN { print u + s }'
 }
 

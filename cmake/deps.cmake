@@ -6,10 +6,10 @@ find_package(Threads REQUIRED)
 if(CMAKE_CROSSCOMPILING)
   # A cross build takes what the target's sysroot has; program folders build
   # what their libraries allow (test with if(TARGET PkgConfig::FFMPEG) etc.).
-  pkg_check_modules(FFMPEG IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+  pkg_check_modules(FFMPEG IMPORTED_TARGET libavformat libavcodec libavutil)
   pkg_check_modules(CJSON IMPORTED_TARGET libcjson)
 else()
-  pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+  pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)
   pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
 endif()
 

@@ -1,6 +1,7 @@
 #include "decoder.h"
 
 #include "bounded.h"
+#include "decoder_choice.h"
 #include "dlog.h"
 #include "playstate.h"
 #include "regular_file.h"
@@ -86,7 +87,7 @@ static int open_attempt(player_ctx* ctx, const char* name) {
         return -1;
     }
     AVStream* st = fmt->streams[index];
-    const AVCodec* dec = avcodec_find_decoder(st->codecpar->codec_id);
+    const AVCodec* dec = find_song_decoder(st->codecpar->codec_id);
     if (!dec) {
         dlog("Didn't find a decoder for this audio stream!\n");
         return -1;

@@ -7,7 +7,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libswresample/swresample.h>
 }
 
 struct FormatCloser {
@@ -22,12 +21,8 @@ struct PacketFreer {
 struct FrameFreer {
     void operator()(AVFrame* p) const { av_frame_free(&p); }
 };
-struct SwrFreer {
-    void operator()(SwrContext* p) const { swr_free(&p); }
-};
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;

@@ -1,5 +1,8 @@
 // Conversion of decoded frames to interleaved signed 16-bit PCM at the
 // frame's own rate and channel count, in pieces that fit a fixed buffer.
+// Only the sample format changes: no resampling, no remixing. The samples are
+// those FFmpeg's own converter gives: integers by shifting, floats scaled by
+// 32768, rounded to nearest and clipped.
 #pragma once
 
 #include "ffmpeg_handles.h"
@@ -11,8 +14,8 @@ constexpr size_t PCM_BUFFER_SIZE = 576000;
 
 class PcmConverter {
 public:
-    // Prepares for frames shaped like `frame`; keeps the converter while the
-    // shape stays the same. Returns false when no converter can be made.
+    // Prepares for frames shaped like `frame`. Returns false when its sample
+    // format (or channel count) is one this converter does not take.
     bool prepare(const AVFrame* frame);
     // Converts samples [first, first + count) of `frame` into buf (room for
     // PCM_BUFFER_SIZE bytes); returns the bytes produced or -1.
@@ -21,11 +24,15 @@ public:
     static int piece_samples(const AVFrame* frame);
     void reset();
 
+    // One run of samples: `count` per channel, from the planes (or the one
+    // interleaved plane) starting at sample `first`, into `out` interleaved.
+    using Run = void (*)(const uint8_t* const* planes, int channels, int first, int count,
+                         int16_t* out);
+
 private:
-    SwrPtr swr_;
+    Run run_ = nullptr;
     int format_ = -1;
-    int rate_ = 0;
-    AVChannelLayout layout_{};
+    int channels_ = 0;
 };
 
 // True when the frame is already interleaved signed 16-bit.

@@ -10,7 +10,8 @@ struct SongMedia {
     PacketPtr packet;
     FramePtr frame;
     PcmConverter converter;
-    uint8_t pcm[PCM_BUFFER_SIZE];
+    // Aligned for the 16-bit samples the converter writes.
+    alignas(8) uint8_t pcm[PCM_BUFFER_SIZE];
 };
 
 SongMedia& song_media();

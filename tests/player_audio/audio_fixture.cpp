@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 // Two different tones, so that swapped or mixed channels show; quoted for
 // the shell because of the '|'.
 #define STEREO(rate) "-f lavfi -i 'aevalsrc=0.6*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):s=" rate ":d=2' "
@@ -15,41 +19,45 @@
 
 const std::vector<Fixture>& fixtures() {
     static const std::vector<Fixture> list = {
-        {"stereo441.mp3", STEREO("44100") "-c:a libmp3lame -b:a 128k", 44100, 2, 1, 2},
-        {"mono48.mp2", MONO("48000") "-c:a mp2 -b:a 128k", 48000, 1, 1, 2},
-        {"stereo441.flac", STEREO("44100") "-c:a flac -sample_fmt s16", 44100, 2, 1, 2},
+        {"stereo441.mp3", STEREO("44100") "-c:a libmp3lame -b:a 128k", 44100, 2, 1, 2, "mp3"},
+        {"mono48.mp2", MONO("48000") "-c:a mp2 -b:a 128k", 48000, 1, 1, 2, "mp2"},
+        {"stereo441.flac", STEREO("44100") "-c:a flac -sample_fmt s16", 44100, 2, 1, 2, "flac"},
         {"stereo48_24.flac", STEREO("48000") "-c:a flac -sample_fmt s32 -bits_per_raw_sample 24",
-         48000, 2, 1, 2},
-        {"stereo441.wma", STEREO("44100") "-c:a wmav2 -b:a 128k", 44100, 2, 1, 2},
-        {"mono48.aac", MONO("48000") "-c:a aac -b:a 96k", 48000, 1, 1, 2},
-        {"stereo441.m4a", STEREO("44100") "-c:a aac -b:a 128k", 44100, 2, 1, 2},
-        {"mono441.wav", MONO("44100") "-c:a pcm_s16le", 44100, 1, 1, 2},
-        {"stereo48.ac3", STEREO("48000") "-c:a ac3 -b:a 192k", 48000, 2, 1, 2},
+         48000, 2, 1, 2, "flac"},
+        {"stereo441.wma", STEREO("44100") "-c:a wmav2 -b:a 128k", 44100, 2, 1, 2, "wmav2"},
+        {"mono48.aac", MONO("48000") "-c:a aac -b:a 96k", 48000, 1, 1, 2, "aac_fixed"},
+        {"stereo441.m4a", STEREO("44100") "-c:a aac -b:a 128k", 44100, 2, 1, 2, "aac_fixed"},
+        {"mono441.wav", MONO("44100") "-c:a pcm_s16le", 44100, 1, 1, 2, "pcm_s16le"},
+        {"stereo48.ac3", STEREO("48000") "-c:a ac3 -b:a 192k", 48000, 2, 1, 2, "ac3_fixed"},
         {"two_streams.mka", STEREO("44100") MONO("48000") "-map 0 -map 1 -c:a flac", 48000, 1, 2,
-         16384},
+         16384, "flac"},
         {"video.mp4",
          "-f lavfi -i testsrc=size=64x48:rate=10:d=2 " STEREO("44100") "-map 0 -map 1 -c:v mpeg4 -c:a aac",
-         44100, 2, 1, 2},
+         44100, 2, 1, 2, "aac_fixed"},
     };
     return list;
 }
 
+std::string make_song(const TempDir& dir, const std::string& name, const std::string& make) {
+    std::string path = dir.file(name);
+    if (read_text(path).empty() &&
+        system(("ffmpeg -nostdin -v error -y " + make + " '" + path + "'").c_str()) != 0)
+        return "";
+    return path;
+}
+
 std::string song(const std::string& name) {
     static TempDir dir;
-    for (const Fixture& f : fixtures()) {
-        if (name != f.name) continue;
-        std::string path = dir.file(f.name);
-        if (read_text(path).empty() &&
-            system(("ffmpeg -nostdin -v error -y " + std::string(f.make) + " '" + path + "'").c_str()) != 0)
-            return "";
-        return path;
-    }
+    for (const Fixture& f : fixtures())
+        if (name == f.name) return make_song(dir, f.name, f.make);
     return "";
 }
 
 
-std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams) {
-    std::string cmd = "ffmpeg -nostdin -v error -i '" + path + "' -map 0:a:" +
+std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
+                                   const char* decoder) {
+    std::string codec = decoder ? std::string("-c:a ") + decoder + " " : "";
+    std::string cmd = "ffmpeg -nostdin -v error " + codec + "-i '" + path + "' -map 0:a:" +
                       std::to_string(audio_streams - 1) + " -f s16le -";
     FILE* p = popen(cmd.c_str(), "r");
     std::string bytes = read_all(p);
@@ -106,7 +114,7 @@ void fresh_player() {
     iparsexmlfile(playstate_path());
 }
 
-int play_song(const std::string& url, int max_steps) {
+int play_song(const std::string& url, int max_steps, Played* played) {
     player_ctx* ctx = g_player;
     pthread_mutex_lock(&g_player_lock);
     int r = open_song(url.c_str());
@@ -117,6 +125,10 @@ int play_song(const std::string& url, int max_steps) {
     pthread_mutex_unlock(&g_player_lock);
     for (int n = 0; r == 0 && n < max_steps && dorvu_dec_loop(ctx, STATE_PLAYING) == 0;) n++;
     pthread_mutex_lock(&g_player_lock);
+    if (played && r == 0) {
+        played->decoder = ctx->codec_ctx->codec->name;
+        played->sample_format = ctx->codec_ctx->sample_fmt;
+    }
     ctx->state = STATE_STOPPED;
     i2s_close();
     close_decoder();

@@ -17,6 +17,7 @@ struct Fixture {
     int channels;
     int audio_streams;
     int length;  // seconds open_song publishes (16384: duration unknown)
+    const char* decoder;  // the FFmpeg decoder the player must choose
 };
 
 // The nine disk formats ffmpeg can encode, mono and stereo at 44.1 and
@@ -24,8 +25,13 @@ struct Fixture {
 const std::vector<Fixture>& fixtures();
 // The named fixture's path, made on first use ("" if ffmpeg failed).
 std::string song(const std::string& name);
-// What "ffmpeg -i FILE -f s16le" gives for the file's last audio stream.
-std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams);
+// Makes dir/name with "ffmpeg ... MAKE dir/name"; its path, or "" if ffmpeg
+// failed.
+std::string make_song(const TempDir& dir, const std::string& name, const std::string& make);
+// What "ffmpeg -c:a DECODER -i FILE -f s16le" gives for the file's last
+// audio stream (DECODER null: ffmpeg's own choice).
+std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
+                                   const char* decoder = nullptr);
 
 // Signed 16-bit little-endian samples (a WAV file's, or "-f s16le"), read
 // the same on any CPU.
@@ -42,7 +48,13 @@ std::string playstate_doc(const std::string& volume);
 void use_standin_dir(const TempDir& dir);
 // Resets the player's globals to a fresh start with a zeroed context.
 void fresh_player();
+// What play_song saw of the opened song: the decoder's name and the sample
+// format it decoded to.
+struct Played {
+    std::string decoder;
+    int sample_format = -1;
+};
 // As the engine plays a song: open it, open the device, run decode steps until
 // one returns -1 (or max_steps pass), then close device and decoder.
-// Returns open_song's result.
-int play_song(const std::string& url, int max_steps = 100000);
+// Returns open_song's result; fills `played` when given and the song opened.
+int play_song(const std::string& url, int max_steps = 100000, Played* played = nullptr);
