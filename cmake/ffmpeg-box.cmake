@@ -11,12 +11,19 @@ option(BOX_FFMPEG_SHARED "Build the fetched FFmpeg as shared libraries" OFF)
 
 # What the box's songs need: the decoders (fixed-point where FFmpeg has one),
 # the PCM kinds a WAV file holds, demuxers and parsers for the nine
-# extensions, and the file protocol. Matroska is there for the tests' file
-# with two audio streams only.
+# extensions, and the file protocol.
 set(BOX_FFMPEG_DECODERS mp3 mp2 flac wmav1 wmav2 aac_fixed ac3_fixed ape
     pcm_u8 pcm_s16le pcm_s24le pcm_s32le pcm_f32le pcm_f64le pcm_alaw pcm_mulaw)
-set(BOX_FFMPEG_DEMUXERS mp3 flac asf mov aac ac3 ape wav matroska)
+set(BOX_FFMPEG_DEMUXERS mp3 flac asf mov aac ac3 ape wav)
 set(BOX_FFMPEG_PARSERS mpegaudio flac aac ac3)
+# With the tests, also what their own files hold beyond the box's formats:
+# two audio streams in Matroska, planar PCM in NUT, Vorbis in Ogg (the
+# decoder formats no box song gives, and one the player refuses).
+if(BOX_TESTS)
+  list(APPEND BOX_FFMPEG_DECODERS pcm_s8_planar pcm_s16le_planar pcm_s24le_planar pcm_s64le vorbis)
+  list(APPEND BOX_FFMPEG_DEMUXERS matroska nut ogg)
+  list(APPEND BOX_FFMPEG_PARSERS vorbis)
+endif()
 
 function(box_ffmpeg_build src)
   set(prefix ${CMAKE_BINARY_DIR}/fetched/ffmpeg)
