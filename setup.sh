@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   util-linux iproute2 procps python3
   g++-mips-linux-gnu qemu-user-static dpkg-dev
+  qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
 )
 
 missing=()
