@@ -38,13 +38,14 @@ if [ -n "$prefix" ] && [ -f "$tree/CMakeCache.txt" ] && [ -x "$dir/dorvu" ] &&
     shared=$tree-shared
     src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$tree/CMakeCache.txt")
     echo "dorvu and udisk_scan: building them against shared FFmpeg in $shared"
+    mkdir -p "$shared"
     if cmake -S "$src" -B "$shared" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mips-linux-gnu.cmake" \
-            -DBOX_FFMPEG_SHARED=ON -DBOX_TESTS=OFF >"$shared.log" 2>&1 &&
-       nice cmake --build "$shared" -j2 --target dorvu udisk_scan >>"$shared.log" 2>&1; then
+            -DBOX_FFMPEG_SHARED=ON -DBOX_TESTS=OFF >"$shared/sizes.log" 2>&1 &&
+       nice cmake --build "$shared" -j2 --target dorvu udisk_scan >>"$shared/sizes.log" 2>&1; then
         from[dorvu]=$shared/bin
         from[udisk_scan]=$shared/bin
     else
-        echo "sizes: the shared build failed (see $shared.log); dorvu and udisk_scan as linked here" >&2
+        echo "sizes: the shared build failed (see $shared/sizes.log); dorvu and udisk_scan as linked here" >&2
     fi
 fi
 
