@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
+  qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
 )
 
 missing=()
@@ -33,8 +34,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The MIPS lane (build-mips/) builds cJSON and libiw from Debian's source
-# packages, as Debian has no big-endian MIPS binaries of them. They are
+# The MIPS lane (build-mips/) builds cJSON, libiw and FFmpeg from Debian's
+# source packages, as Debian has no big-endian MIPS binaries of them. They are
 # fetched into build-src/ (ignored by git) once; without them that lane leaves
 # their users out.
 # Source entries beside the machine's own binary ones: the same mirrors,
@@ -51,7 +52,7 @@ add_deb_src() {
 
 fetch_sources() {
   local dest=build-src p need=()
-  for p in cjson wireless-tools; do
+  for p in cjson wireless-tools ffmpeg; do
     compgen -G "$dest/$p-*/" >/dev/null || need+=("$p")
   done
   [ ${#need[@]} -gt 0 ] || return 0
@@ -65,4 +66,4 @@ fetch_sources() {
   (cd "$dest" && apt-get source -qq "${need[@]}" >apt-source.log 2>&1) \
     || { echo "setup: apt-get source ${need[*]} failed, see $dest/apt-source.log" >&2; return 1; }
 }
-fetch_sources || echo "setup: the MIPS lane goes on without cJSON and libiw" >&2
+fetch_sources || echo "setup: the MIPS lane goes on without cJSON, libiw and FFmpeg" >&2

@@ -3,6 +3,11 @@
 # and the shared libraries each needs.
 #   bench/sizes.sh [BUILD_DIR | BUILD_DIR/bin]     (default: build/bin)
 #   bench/sizes.sh build-mips                      the box's CPU (big-endian MIPS)
+# A MIPS tree links the FFmpeg it builds statically (for the tests under the
+# emulator); the box's package links FFmpeg's shared libraries. For dorvu and
+# udisk_scan the script then configures and builds a companion tree
+# <tree>-shared (the same FFmpeg as shared libraries, no tests) and measures
+# them from there.
 # The toolchain is taken from the binaries' machine (mips-linux-gnu-strip and
 # -readelf for MIPS); STRIP and READELF override it (e.g. an OpenWrt SDK's).
 set -uo pipefail
@@ -24,6 +29,26 @@ for t in "$strip_cmd" "$readelf_cmd"; do
     command -v "$t" >/dev/null || { echo "sizes: $t not found" >&2; exit 1; }
 done
 
+# dorvu and udisk_scan as the package builds them: against shared FFmpeg.
+declare -A from
+needs_of() { "$readelf_cmd" -d "$1" 2>/dev/null | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | paste -sd' '; }
+tree=$(cd "$dir/.." && pwd)
+if [ -n "$prefix" ] && [ -f "$tree/CMakeCache.txt" ] && [ -x "$dir/dorvu" ] &&
+   ! needs_of "$dir/dorvu" | grep -q libavcodec; then
+    shared=$tree-shared
+    src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$tree/CMakeCache.txt")
+    echo "dorvu and udisk_scan: building them against shared FFmpeg in $shared"
+    mkdir -p "$shared"
+    if cmake -S "$src" -B "$shared" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mips-linux-gnu.cmake" \
+            -DBOX_FFMPEG_SHARED=ON -DBOX_TESTS=OFF >"$shared/sizes.log" 2>&1 &&
+       nice cmake --build "$shared" -j2 --target dorvu udisk_scan >>"$shared/sizes.log" 2>&1; then
+        from[dorvu]=$shared/bin
+        from[udisk_scan]=$shared/bin
+    else
+        echo "sizes: the shared build failed (see $shared/sizes.log); dorvu and udisk_scan as linked here" >&2
+    fi
+fi
+
 tmp=$(mktemp) || exit 1
 trap 'rm -f "$tmp"' EXIT
 echo "machine: ${machine:-unknown}"
@@ -32,7 +57,7 @@ total=0
 stdcxx=""
 # Only the programs: stand-in commands and test tools share bin/.
 for p in $programs; do
-    f=$dir/$p
+    f=${from[$p]:-$dir}/$p
     [ -f "$f" ] && [ -x "$f" ] || continue
     "$strip_cmd" -o "$tmp" "$f" 2>/dev/null || { echo "sizes: cannot strip $f" >&2; continue; }
     s=$(stat -c %s "$tmp")
@@ -43,6 +68,13 @@ for p in $programs; do
     case " $needs " in *" libstdc++.so"*) stdcxx="$stdcxx $name" ;; esac
 done
 printf '%-14s %10d\n' total "$total"
+if [ -n "${from[dorvu]:-}" ]; then
+    echo "FFmpeg's shared libraries (stripped), not counted above:"
+    for l in "${from[dorvu]}"/../fetched/ffmpeg/lib/lib*.so.[0-9]*; do
+        [ -f "$l" ] && [ ! -L "$l" ] || continue
+        "$strip_cmd" -o "$tmp" "$l" 2>/dev/null && printf '  %-22s %10d\n' "$(basename "$l")" "$(stat -c %s "$tmp")"
+    done
+fi
 
 missing=""
 for p in $programs; do [ -x "$dir/$p" ] || missing="$missing $p"; done

@@ -2,6 +2,11 @@
 // either preloaded (LD_PRELOAD=libi2s_standin.so) into an unchanged program,
 // or linked straight into a test binary. Every other call passes through to
 // the next definition (the C library, or a sanitizer's interceptor).
+//
+// Both open and open64 are taken over, each passing on to its own. With
+// 64-bit file offsets on a 32-bit CPU the C library's headers would make the
+// open defined here the symbol open64, which is defined here as well.
+#undef _FILE_OFFSET_BITS
 #include "standin.h"
 
 #include <cstdarg>

@@ -62,18 +62,24 @@ std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
     FILE* p = popen(cmd.c_str(), "r");
     std::string bytes = read_all(p);
     if (p) pclose(p);
-    std::vector<int16_t> pcm(bytes.size() / 2);
-    if (!pcm.empty()) memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return s16le_samples(bytes);
+}
+
+std::vector<int16_t> s16le_samples(const std::string& bytes, size_t from) {
+    std::vector<int16_t> pcm(bytes.size() < from ? 0 : (bytes.size() - from) / 2);
+    for (size_t i = 0; i < pcm.size(); i++)
+        pcm[i] = int16_t(uint16_t(uint8_t(bytes[from + 2 * i]) | uint8_t(bytes[from + 2 * i + 1]) << 8));
     return pcm;
 }
 
-
-std::vector<int16_t> wav_samples(const std::string& path) {
-    std::string data = read_text(path);
-    std::vector<int16_t> pcm(data.size() < 44 ? 0 : (data.size() - 44) / 2);
-    if (!pcm.empty()) memcpy(pcm.data(), data.data() + 44, pcm.size() * 2);
-    return pcm;
+uint32_t le_field(const std::string& bytes, size_t at, int size) {
+    uint32_t v = 0;
+    for (int i = size - 1; i >= 0; i--) v = v << 8 | uint8_t(bytes.at(at + size_t(i)));
+    return v;
 }
+
+
+std::vector<int16_t> wav_samples(const std::string& path) { return s16le_samples(read_text(path), 44); }
 
 int max_sample_diff(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     if (a.size() != b.size()) return -1;

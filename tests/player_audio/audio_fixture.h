@@ -33,6 +33,11 @@ std::string make_song(const TempDir& dir, const std::string& name, const std::st
 std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
                                    const char* decoder = nullptr);
 
+// Signed 16-bit little-endian samples (a WAV file's, or "-f s16le"), read
+// the same on any CPU.
+std::vector<int16_t> s16le_samples(const std::string& bytes, size_t from = 0);
+// A little-endian 16- or 32-bit field of a header.
+uint32_t le_field(const std::string& bytes, size_t at, int size);
 // The PCM samples after a WAV file's 44-byte header.
 std::vector<int16_t> wav_samples(const std::string& path);
 // Largest difference between equally long sample runs, else -1.
