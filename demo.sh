@@ -24,18 +24,7 @@ T0=${EPOCHREALTIME/./}
 stamp() { printf '%5.1fs' "$(((${EPOCHREALTIME/./} - T0) / 100000))e-1"; }
 note() { printf '%s  web interface: %s\n' "$(stamp)" "$*" >>/box/out/timeline; }
 
-xml_get() { sed -n "s|.*<$1>\([^<]*\).*|\1|p" "$PLAYUSB" | head -n1; }
-
-# One whole-file rewrite with new values, as the web interface makes it.
-web_set() {
-    local text
-    text=$(cat "$PLAYUSB")
-    while [ $# -ge 2 ]; do
-        text=$(printf '%s\n' "$text" | sed "s|<$1>[^<]*|<$1>$2|")
-        shift 2
-    done
-    printf '%s\n' "$text" >"$PLAYUSB.web" && mv "$PLAYUSB.web" "$PLAYUSB"
-}
+source "$here/host/box/web_iface.sh"
 
 # Writes a line to the timeline whenever the play-state file changes.
 watch_playusb() {

@@ -26,17 +26,7 @@ wait_box() {
     shift
     wait_for "$(awk -v s="$s" -v w="$W" 'BEGIN { print s / w }')" "$@"
 }
-xml_get() { sed -n "s|.*<$1>\([^<]*\).*|\1|p" "$PLAYUSB" | head -n1; }
-# One whole-file rewrite with new values, as the web interface makes it.
-web_set() {
-    local text
-    text=$(cat "$PLAYUSB")
-    while [ $# -ge 2 ]; do
-        text=$(printf '%s\n' "$text" | sed "s|<$1>[^<]*|<$1>$2|")
-        shift 2
-    done
-    printf '%s\n' "$text" >"$PLAYUSB.web" && mv "$PLAYUSB.web" "$PLAYUSB"
-}
+source "$BOX_SRC/host/box/web_iface.sh"
 
 # The processes the day is about, one "name pid" a line: the five daemons,
 # the access point and client daemons, the DHCP clients by interface, the
