@@ -148,6 +148,14 @@ bool two_opens() { return count_of(slurp(g_journal_path), "open pcm-") == 2; }
 bool playing() { return player_state() == STATE_PLAYING; }
 bool paused() { return player_state() == STATE_PAUSED; }
 bool stopped() { return player_state() == STATE_STOPPED; }
+// The engine took the last command: the next one cannot overwrite it in the
+// one-slot mailbox, however slow the engine's cycles are (an emulated CPU).
+bool command_taken() {
+    pthread_mutex_lock(&g_cmd_lock);
+    bool taken = g_player->command == CMD_NONE;
+    pthread_mutex_unlock(&g_cmd_lock);
+    return taken;
+}
 
 // Commands straight to the engine, one at a time, on a single song.
 TEST(EngineThreads, PlayPauseSeekStopOnOneSong) {
@@ -176,31 +184,31 @@ TEST(EngineThreads, PlayPauseSeekStopOnOneSong) {
     post_command(ctx, CMD_PLAY);
     std::thread engine([ctx] { dorvu_loop(ctx); });
 
-    ASSERT_TRUE(wait_until(playing, 3000));
+    ASSERT_TRUE(wait_until(playing, 10000));
     // Play while playing opens the song again from its start.
     post_command(ctx, CMD_PLAY);
-    EXPECT_TRUE(wait_until(two_opens, 3000));
-    ASSERT_TRUE(wait_until(playing, 3000));
+    EXPECT_TRUE(wait_until(two_opens, 10000));
+    ASSERT_TRUE(wait_until(playing, 10000));
 
     post_command(ctx, CMD_PAUSE);
-    ASSERT_TRUE(wait_until(paused, 1000));
+    ASSERT_TRUE(wait_until(paused, 10000));
     EXPECT_EQ(get_position_sec(), 0);  // paused reports 0
     g_state_file = file;
-    EXPECT_TRUE(wait_until(file_says_pause, 1000));
+    EXPECT_TRUE(wait_until(file_says_pause, 10000));
     output_seek(3);  // a seek while paused moves the position
-    usleep(100 * 1000);
+    ASSERT_TRUE(wait_until(command_taken, 10000));
     post_command(ctx, CMD_PLAY);  // resume: no new opening
-    ASSERT_TRUE(wait_until(playing, 1000));
+    ASSERT_TRUE(wait_until(playing, 10000));
     EXPECT_GE(get_position_sec(), 3);
     EXPECT_EQ(count_of(slurp(g_journal_path), "open pcm-"), 2);
 
     post_command(ctx, CMD_STOP);
-    ASSERT_TRUE(wait_until(stopped, 1000));
+    ASSERT_TRUE(wait_until(stopped, 10000));
     EXPECT_EQ(get_position_sec(), 6);  // after a stop: the song's length
     EXPECT_EQ(g_shell_calls % 3, 0);
     const int shells = g_shell_calls;
     output_seek(2);  // nothing to seek while stopped
-    usleep(100 * 1000);
+    ASSERT_TRUE(wait_until(command_taken, 10000));
     EXPECT_EQ(player_state(), STATE_STOPPED);
     EXPECT_EQ(get_position_sec(), 6);
     post_command(ctx, CMD_QUIT);
