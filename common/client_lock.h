@@ -21,7 +21,7 @@ public:
     bool held() const { return static_cast<bool>(fd_); }
 
 private:
-    bool take(int how);
+    bool take(bool wait);
     char path_[256];
     UniqueFd fd_;
 };

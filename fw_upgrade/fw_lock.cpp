@@ -1,16 +1,5 @@
 #include "fw_lock.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
+#include "file_lock.h"
 
-UniqueFd take_upload_lock(const char* path)
-{
-    UniqueFd fd(open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!fd) return fd;
-    int r;
-    while ((r = flock(fd.get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (r != 0) fd.reset();
-    return fd;
-}
+UniqueFd take_upload_lock(const char* path) { return lock_file(path, false, 0600); }
