@@ -1,5 +1,7 @@
-// The page's side: shows the play-state file about once a second and sends
-// each action to the box's CGIs. Text from the box goes in as text only.
+// The page's side: shows the play-state file about once a second (four times
+// a second for a few seconds after an action, so its effect shows as soon as
+// the player takes it) and sends each action to the box's CGIs. Text from the
+// box goes in as text only.
 "use strict";
 
 const $ = (id) => document.getElementById(id);
@@ -16,6 +18,7 @@ async function post(cgi, fields) {
     });
     const a = await r.json();
     say(a.ok ? "" : a.error);
+    if (a.ok) quickRefresh();
     return a.ok;
   } catch (e) {
     say("the box does not answer (" + e + ")");
@@ -42,6 +45,7 @@ async function refresh() {
     if (!volumeHeld) $("volume").value = s.volume;
     if (document.activeElement !== $("loop")) $("loop").value = s.loop;
     current = s.url;
+    if ($("songs").children.length === 0) loadSongs().catch(() => 0);  // the disk came later
     for (const li of $("songs").children) li.classList.toggle("current", li.dataset.url === current);
   } catch (e) {
     $("playstate").textContent = "no answer";
@@ -85,7 +89,13 @@ $("wifi").addEventListener("submit", async (ev) => {
   $("wifi-saved").textContent = ok ? "saved" : "";
 });
 
+let quickUntil = 0;
+function quickRefresh() { quickUntil = Date.now() + 4000; }
+
+function tick() {
+  refresh().finally(() => setTimeout(tick, Date.now() < quickUntil ? 250 : 1000));
+}
+
 loadSongs().catch(() => say("no song list"));
 loadWifi().catch(() => say("no Wi-Fi settings"));
-refresh();
-setInterval(refresh, 1000);
+tick();
