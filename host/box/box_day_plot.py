@@ -62,9 +62,14 @@ def main():
             if m and m.group(2) in bars:
                 key = (m.group(2), m.group(3))
                 if m.group(1) == "+":
-                    started[key] = t
+                    started.setdefault(key, t)
                 elif key in started:
                     bars[m.group(2)].append((started.pop(key), t))
+        elif who == "procd":
+            # the supervisor's start comes before the watcher sees the process
+            m = re.match(r"(\w+)::\S+ started pid (\d+)", what)
+            if m and m.group(1) in bars:
+                started.setdefault((m.group(1), m.group(2)), t)
         elif who == "web":
             ticks.setdefault("web interface", []).append((t, what))
         elif who in ("udisk_scan",):

@@ -33,7 +33,7 @@ box=$!
 wait_for 60 test -f "$w/out/ready"
 check "the box booted and plays" test -f "$w/out/ready"
 /usr/bin/python3 -I -B "$BOX_SRC/tests/web/web_browser.py" "http://127.0.0.1:$(cat "$w/out/web_port" 2>/dev/null)/" \
-    "$w/out/i2s/journal" "$w/out/good.bin" "$w/bad_mark.bin" "$shots"
+    "$w/out/i2s/journal" "$w/out/good.bin" "$w/bad_mark.bin" "$shots" --shot "$shots/page.png"
 assert_status 0 $? "the browser's checks (a failure leaves $shots/failure.png)"
 : >"$w/out/browser_done"
 wait $box
