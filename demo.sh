@@ -172,13 +172,21 @@ setsid "$here/host/box/boxrun" --boot --upstream dhcp --web "${WEB_PORT:-0}" --b
     --env TIMEWARP=$warp --env BOX_I2S_SPEED=$warp --env BOX_SRC="$here" \
     -- bash "$here/demo.sh" --inside "$mode" &
 box=$!
-trap ': >"$out/stop"' INT
+# Ctrl-C: with --web the box ends its day in order and the rest is shown;
+# during the stretch it simply ends.
+interrupted=0
+if [ "$mode" == --web ]; then
+    trap ': >"$out/stop"' INT
+else
+    trap 'interrupted=1; kill $box 2>/dev/null' INT
+fi
 while :; do
     wait $box
     rc=$?
     kill -0 $box 2>/dev/null || break # a trapped Ctrl-C ends the wait, not the box
 done
 trap - INT
+[ $interrupted -eq 0 ] || { echo "demo: interrupted" >&2; exit 130; }
 [ $rc -eq 0 ] || { echo "demo: the box run failed (status $rc)" >&2; exit 1; }
 
 echo
