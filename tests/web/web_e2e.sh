@@ -32,7 +32,13 @@ boxrun --boot --web 0 --disk "$w/disk" --config "$w/config" --out "$w/out" \
 box=$!
 wait_for 60 test -f "$w/out/ready"
 check "the box booted and plays" test -f "$w/out/ready"
-/usr/bin/python3 -I -B "$BOX_SRC/tests/web/web_browser.py" "http://127.0.0.1:$(cat "$w/out/web_port" 2>/dev/null)/" \
+port=$(cat "$w/out/web_port" 2>/dev/null)
+# A URL smuggling a second line past the list check: refused, the file whole.
+answer=$(curl -s --data-urlencode action=pick --data-urlencode $'url=x\n/tmp/mnt/sda1/song1.mp3' \
+    "http://127.0.0.1:$port/cgi-bin/web/play")
+assert_eq '{"ok":false,"error":"this song cannot be picked here"}' "$answer" "a URL holding a newline is refused"
+check "the play-state file is whole" eval 'curl -s "http://127.0.0.1:$port/cgi-bin/web/state" | grep -q "\"playstate\":\"PLAYING\""'
+/usr/bin/python3 -I -B "$BOX_SRC/tests/web/web_browser.py" "http://127.0.0.1:$port/" \
     "$w/out/i2s/journal" "$w/out/good.bin" "$w/bad_mark.bin" "$shots" --shot "$shots/page.png"
 assert_status 0 $? "the browser's checks (a failure leaves $shots/failure.png)"
 : >"$w/out/browser_done"

@@ -32,6 +32,10 @@ json_str() {
 answer_ok() { json_header; printf '{"ok":true}\n'; exit 0; }
 answer_error() { json_header; printf '{"ok":false,"error":%s}\n' "$(json_str "$1")"; exit 0; }
 
+# plain TEXT: no control characters (a newline would split a grep pattern,
+# a sed command or a UCI value).
+plain() { [ "$(printf '%s' "$1" | tr -d '\000-\037\177')" = "$1" ]; }
+
 # number TEXT MAX: TEXT is a decimal number from 0 to MAX.
 number() {
     case "$1" in '' | *[!0-9]*) return 1 ;; esac
