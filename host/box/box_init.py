@@ -446,12 +446,11 @@ def serve_pc(listener):
         threading.Thread(target=relay, args=(pc,), daemon=True).start()
 
 
-def open_web(o):
+def open_web(root):
     listener = socket.socket(fileno=WEB_FD)
-    port = listener.getsockname()[1]
-    if o.get("out"):
-        with open(o["out"] + "/web_port", "w") as f:
-            f.write("%d\n" % port)
+    # /box/out: the --out folder when there is one, where the PC reads it.
+    with open(root + "/box/out/web_port", "w") as f:
+        f.write("%d\n" % listener.getsockname()[1])
     return listener
 
 
@@ -480,7 +479,7 @@ def main():
 
     listener = None
     if o.get("web") == "1":
-        listener = open_web(o)
+        listener = open_web(root)
         install_web(root)
     if o.get("httpd") == "1":
         start_httpd(root, env)
