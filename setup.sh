@@ -14,6 +14,8 @@ PACKAGES=(
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
+  chromium chromium-driver python3-selenium   # the web interface stand-in's browser test
+  python3-matplotlib   # the demo's picture of the box's day
 )
 
 missing=()
