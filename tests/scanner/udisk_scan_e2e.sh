@@ -98,6 +98,22 @@ assert_eq "1 1 " "$(statuses)" "ape: results (tracks outnumber files, so every r
 assert_file_text "$out/list.1" "{\"Playlist\":[$(track One 1 246),$(track Two 250 226),$(track Three 480 116)]}" \
     "ape: one entry per track"
 
+# An album whose file is one second of a song and then zeros (sparse) to
+# 16 MB and to 256 MB: FFmpeg's parser would hold all the zeros while it
+# looks for the next frame. The probe's peak memory stays near that of the
+# good album above, and does not grow with the file.
+mkdir -p "$BOX_WORK/zeros"
+cp "$BOX_WORK/ape/album.ape" "$BOX_WORK/ape/album.cue" "$BOX_WORK/zeros/"
+ffmpeg -loglevel error -f lavfi -i sine=r=44100 -t 1 -c:a libmp3lame -f mp3 "$BOX_WORK/zeros/song.bin"
+in_box zeros -- "
+$rss udisk_scan >\$O/rss.good; echo \$? >>\$O/rc
+for mb in 16 256; do cp \$D/song.bin \$D/album.ape; truncate -s \${mb}M \$D/album.ape
+    $rss udisk_scan >\$O/rss.\$mb; echo \$? >>\$O/rc; done"
+good=$(cat "$out/rss.good") z16=$(cat "$out/rss.16") z256=$(cat "$out/rss.256")
+assert_eq "1 1 1 " "$(statuses)" "zeros: each scan writes the list"
+check "zeros: peak memory $z16 KiB at 16 MB, $z256 KiB at 256 MB (within 1 MiB)" test $((z256 - z16)) -lt 1024
+check "zeros: peak memory $z256 KiB against $good KiB for the good album (within 4 MiB)" test $((z256 - good)) -lt 4096
+
 # Awkward names come back unchanged through the player's parser, and an
 # unchanged disk of them is still current.
 mkdir -p "$BOX_WORK/names"
