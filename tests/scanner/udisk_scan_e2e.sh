@@ -108,9 +108,11 @@ ffmpeg -loglevel error -f lavfi -i sine=r=44100 -t 1 -c:a libmp3lame -f mp3 "$BO
 in_box zeros -- "
 $rss udisk_scan >\$O/rss.good; echo \$? >>\$O/rc
 for mb in 16 256; do cp \$D/song.bin \$D/album.ape; truncate -s \${mb}M \$D/album.ape
-    $rss udisk_scan >\$O/rss.\$mb; echo \$? >>\$O/rc; done"
+    $rss udisk_scan >\$O/rss.\$mb; echo \$? >>\$O/rc; done
+keep 1; (ulimit -d 48000; scan); keep 2"
 good=$(cat "$out/rss.good") z16=$(cat "$out/rss.16") z256=$(cat "$out/rss.256")
-assert_eq "1 1 1 " "$(statuses)" "zeros: each scan writes the list"
+assert_eq "1 1 1 1 " "$(statuses)" "zeros: each scan writes the list"
+assert_file_eq "$out/list.1" "$out/list.2" "zeros: the same list within 48 MB of data (ulimit -d)"
 check "zeros: peak memory $z16 KiB at 16 MB, $z256 KiB at 256 MB (within 1 MiB)" test $((z256 - z16)) -lt 1024
 check "zeros: peak memory $z256 KiB against $good KiB for the good album (within 4 MiB)" test $((z256 - good)) -lt 4096
 
