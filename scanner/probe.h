@@ -4,10 +4,10 @@
 
 // What opening and probing one file may read and hold, bounded before the
 // file is opened. An APE file needs its header and seek table (its duration
-// is known from these), its tag at the end and its first frame (under 1 MiB
-// even at the highest compression); a tag with a large cover picture may
-// use up the bound, and the duration stands all the same. A file that gives
-// nothing usable within the bound costs no more than a few MB.
+// is known from these), its tag at the end and its first frame (about a
+// megabyte at most); a tag with a large cover picture may use up the bound,
+// and the duration stands all the same. A file that gives nothing usable
+// within the bound costs no more than a few MB.
 constexpr int64_t PROBE_READ_MAX = 2 << 20;
 constexpr int64_t PROBE_SIZE = 1 << 20;
 constexpr int64_t PROBE_DURATION_US = 1000000;
