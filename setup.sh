@@ -16,6 +16,7 @@ PACKAGES=(
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
   chromium chromium-driver python3-selenium   # the web interface stand-in's browser test
   python3-matplotlib   # the demo's picture of the box's day
+  strace      # errors injected into udisk_scan's system calls: tests/scanner/udisk_scan_e2e.sh
 )
 
 missing=()
