@@ -1,5 +1,6 @@
 #include "supervisor.h"
 
+#include "respawn.h"
 #include "syslog.h"
 
 #include <cerrno>
@@ -12,12 +13,6 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-bool respawn_gives_up(double runtime, int threshold, int retry, int& crashes)
-{
-    crashes = runtime < threshold ? crashes + 1 : 0;
-    return retry > 0 && crashes > retry;
-}
 
 namespace {
 

@@ -42,10 +42,6 @@ struct Instance {
     OutStream out, err;
 };
 
-// Whether an end after `runtime` seconds gives up on the instance; updates
-// the crash count as procd does.
-bool respawn_gives_up(double runtime, int threshold, int retry, int& crashes);
-
 class Supervisor {
 public:
     explicit Supervisor(const BoxClock& clock) : clock_(clock) {}
