@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@ const char* socket_path()
 }
 
 namespace {
+
+constexpr int REPLY_TIMEOUT_S = 30;
 
 int connect_supervisor(const char* who)
 {
@@ -52,10 +55,15 @@ bool write_all(int fd, const char* p, size_t n)
 
 // Sends `req`, then copies the answer to stdout; with `skip_status` the
 // first line ("ok") is checked and left out. Returns the exit status.
-int exchange(const char* who, const char* req, size_t len, bool skip_status)
+int exchange(const char* who, const char* req, size_t len, bool skip_status, bool follow)
 {
     UniqueFd fd(connect_supervisor(who));
     if (!fd) return 1;
+    if (!follow) {
+        // The supervisor answers at once; a hung one must not hang the boot.
+        timeval tv{REPLY_TIMEOUT_S, 0};
+        setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    }
     if (!write_all(fd.get(), req, len) || shutdown(fd.get(), SHUT_WR) != 0) {
         fprintf(stderr, "%s: cannot send the request: %s\n", who, strerror(errno));
         return 1;
@@ -68,7 +76,7 @@ int exchange(const char* who, const char* req, size_t len, bool skip_status)
         ssize_t got = read(fd.get(), buf, sizeof buf);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            fprintf(stderr, "%s: %s\n", who, strerror(errno));
+            fprintf(stderr, "%s: %s\n", who, errno == EAGAIN ? "no answer from the supervisor" : strerror(errno));
             return 1;
         }
         if (got == 0) break;
@@ -117,7 +125,7 @@ int procd_call_main(int, char**)
             return 1;
         }
     }
-    return exchange("procd_call", req, len, false);
+    return exchange("procd_call", req, len, false, false);
 }
 
 int logread_main(int argc, char** argv)
@@ -142,5 +150,5 @@ int logread_main(int argc, char** argv)
         fprintf(stderr, "logread: pattern too long\n");
         return 1;
     }
-    return exchange("logread", req, static_cast<size_t>(n), true);
+    return exchange("logread", req, static_cast<size_t>(n), true, follow);
 }

@@ -26,8 +26,8 @@ struct Conn {
     bool follower = false;
     bool has_re = false;
     regex_t re;
-    size_t len = 0;
-    char req[REQUEST_MAX + 1];
+    size_t len = 0;  // of the request; for a follower, of the lines not yet sent
+    char req[REQUEST_MAX + 1];  // the request; for a follower, lines not yet sent
 };
 
 Conn conns[CONNS_MAX];
@@ -53,20 +53,39 @@ bool send_all(int fd, const char* p, size_t n)
     return true;
 }
 
+// Sends what a follower has pending, as far as its socket takes it.
+void flush_follower(Conn& c)
+{
+    while (c.len > 0) {
+        ssize_t w = send(c.fd, c.req, c.len, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && errno == EAGAIN) return;
+        if (w <= 0) {
+            close_conn(c);
+            return;
+        }
+        memmove(c.req, c.req + w, c.len - static_cast<size_t>(w));
+        c.len -= static_cast<size_t>(w);
+    }
+}
+
 void to_followers(const char* line, size_t len)
 {
-    char buf[LOG_LINE_MAX + 2];
+    char buf[LOG_LINE_MAX + 1];
     memcpy(buf, line, len);
-    buf[len] = '\n';
-    buf[len + 1] = '\0';
+    buf[len] = '\0';
     for (Conn& c : conns) {
         if (c.fd < 0 || !c.follower) continue;
-        buf[len] = '\0';
-        bool match = !c.has_re || regexec(&c.re, buf, 0, nullptr, 0) == 0;
-        buf[len] = '\n';
+        if (c.has_re && regexec(&c.re, buf, 0, nullptr, 0) != 0) continue;
         // A follower that does not keep up is let go rather than stall the box.
-        if (match && send(c.fd, buf, len + 1, MSG_NOSIGNAL | MSG_DONTWAIT) != static_cast<ssize_t>(len + 1))
+        if (c.len + len + 1 > REQUEST_MAX) {
             close_conn(c);
+            continue;
+        }
+        memcpy(c.req + c.len, line, len);
+        c.req[c.len + len] = '\n';
+        c.len += len + 1;
+        flush_follower(c);
     }
 }
 
@@ -116,6 +135,7 @@ bool handle_log(Conn& c, const char* args, const char* pattern, LogRing& ring)
     ring.for_each(dump_line, &d);
     if (!d.ok || !follow) return false;
     c.follower = true;
+    c.len = 0;
     return true;
 }
 
@@ -168,12 +188,14 @@ void accept_conn(int listen_fd)
     close(fd);
 }
 
-void read_conn(Conn& c, Supervisor& sup, LogRing& ring)
+void read_conn(Conn& c, short revents, Supervisor& sup, LogRing& ring)
 {
-    if (c.follower) {  // a follower only ever sends its end
-        char sink[64];
-        ssize_t got = read(c.fd, sink, sizeof sink);
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) close_conn(c);
+    if (c.follower) {
+        // Its side was shut with the request; only its whole end is news.
+        if (revents & (POLLHUP | POLLERR))
+            close_conn(c);
+        else if (revents & POLLOUT)
+            flush_follower(c);
         return;
     }
     ssize_t got = read(c.fd, c.req + c.len, REQUEST_MAX - c.len);
@@ -226,7 +248,8 @@ int serve(int listen_fd, int sig_fd, Supervisor& sup, LogRing& ring)
         fds[n++] = pollfd{listen_fd, POLLIN, 0};
         size_t conn_at = n;
         for (const Conn& c : conns)
-            if (c.fd >= 0) fds[n++] = pollfd{c.fd, POLLIN, 0};
+            if (c.fd >= 0)
+                fds[n++] = pollfd{c.fd, static_cast<short>(!c.follower ? POLLIN : c.len ? POLLOUT : 0), 0};
         size_t pipes_at = n;
         n += sup.poll_fds(fds + n, FDS_MAX - n);
         int r = poll(fds, n, sup.next_wait_ms());
@@ -237,7 +260,7 @@ int serve(int listen_fd, int sig_fd, Supervisor& sup, LogRing& ring)
             for (size_t i = conn_at; i < pipes_at; ++i) {
                 if (!fds[i].revents) continue;
                 for (Conn& c : conns)
-                    if (c.fd == fds[i].fd) read_conn(c, sup, ring);
+                    if (c.fd == fds[i].fd) read_conn(c, fds[i].revents, sup, ring);
             }
             if (fds[1].revents) accept_conn(listen_fd);
         }

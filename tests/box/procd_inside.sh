@@ -166,6 +166,9 @@ check "RETRY 0: never a crash loop" eval '! grep -q "ever::.*crash loop" $LOG'
 # No respawn: ended is ended. Output only with stdout 1.
 initscript once quick none "procd_set_param stdout 1"
 sed -i 's/testd quick/testd quick once/' /etc/init.d/once
+logread -f -e 'testd\[' >/tmp/follow.out &
+follower=$!
+sleep 0.2
 /etc/init.d/once start
 check "no respawn: the end is logged" wait_for 10 grep -q 'once::instance1 .*no respawn' $LOG
 sleep 0.5
@@ -173,6 +176,8 @@ assert_eq 1 "$(grep -c 'once::instance1 started' $LOG)" "no respawn: started onc
 once_pid=$(grep -o 'once::instance1 started pid [0-9]*' $LOG | awk '{ print $4 }')
 check "stdout 1: the daemon's output in the system log" \
     eval 'logread -e "testd\\[$once_pid\\]" | grep -q " daemon.info testd\[$once_pid\]: hello from quick$"'
+check "logread -f: the lines as they come" grep -q "testd\[$once_pid\]: hello from quick$" /tmp/follow.out
+kill $follower
 check "without stderr 1 its errors are dropped" eval '! logread | grep -q "oops from quick"'
 check "without stdout 1 nothing is kept" eval '! logread | grep -q "hello from calm"'
 check "a crash loop is in the system log" eval 'logread -e "crash loop" | grep -q "procd: Instance loop::instance1 s in a crash loop 3 crashes"'
