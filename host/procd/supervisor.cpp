@@ -55,6 +55,10 @@ void reply_line(char* reply, size_t cap, const char* fmt, ...)
         dup2(err_fd >= 0 ? err_fd : null, 2);
         if (null > 2) close(null);
     }
+    // A session of its own (procd does not): on a loaded PC the scheduler's
+    // autogroups then share the CPU per daemon, not per box, so a killed
+    // client is gone as quickly as on the box.
+    setsid();
     if (chdir("/") != 0) _exit(127);
     for (size_t i = 0; i < s.envc; ++i) {
         char kv[TEXT_MAX];

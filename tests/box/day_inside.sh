@@ -155,6 +155,8 @@ note test "the WAN port has $(eth0_address)"
 # ---- hostapd dies ---------------------------------------------------------------
 killall -9 hostapd
 note test "hostapd dies"
+# The list is a sample every few milliseconds: the killed one may still be in it.
+check "hostapd is gone" wait_box 5 eval '! ap_runs'
 check "wifi_watch brings the access point back" wait_box 120 ap_runs
 check "through wifi up" grep -q ' wifi_watch wifi up$' /box/out/calls
 assert_eq 11 "$(uci_get wireless.radio0.channel)" "UCI keeps the channel the reconnect chose"
