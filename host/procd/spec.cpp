@@ -77,6 +77,10 @@ int parse_instances(const char* text, size_t len, Spec* out, size_t max, const c
         const char* nl = static_cast<const char*>(memchr(line, '\n', len - pos));
         size_t n = nl ? static_cast<size_t>(nl - line) : len - pos;
         pos += n + 1;
+        if (memchr(line, '\0', n)) {
+            *err = "NUL byte in the request";
+            return -1;
+        }
         const char* sp = static_cast<const char*>(memchr(line, ' ', n));
         size_t wlen = sp ? static_cast<size_t>(sp - line) : n;
         const char* rest = sp ? sp + 1 : line + n;
