@@ -12,8 +12,8 @@ LOG=/var/log/procd.log
 cat >/usr/bin/testd <<'D'
 #!/bin/sh
 echo "testd $1 $$" >>/tmp/testd.starts
-echo "hello from $1"
-echo "oops from $1" >&2
+echo "hello from $*"
+echo "oops from $*" >&2
 case "$1" in
     quick) exit 3 ;;
     run3) sleep 3; exit 0 ;;
@@ -139,7 +139,7 @@ check "restart: started after the SIGKILL ($t_kill -> $t_new)" \
 /etc/init.d/stubborn stop
 
 # Crash count against THRESHOLD, give up past RETRY.
-initscript loop quick "3600 1 2"
+initscript loop quick "3600 1 2" "procd_set_param stderr 1"
 sed -i 's/testd quick/testd quick loop/' /etc/init.d/loop
 /etc/init.d/loop start
 check "crash loop logged" wait_for 20 grep -q 'loop::instance1 .*crash loop, 3 crashes' $LOG
@@ -175,10 +175,12 @@ sleep 0.5
 assert_eq 1 "$(grep -c 'once::instance1 started' $LOG)" "no respawn: started once"
 once_pid=$(grep -o 'once::instance1 started pid [0-9]*' $LOG | awk '{ print $4 }')
 check "stdout 1: the daemon's output in the system log" \
-    eval 'logread -e "testd\\[$once_pid\\]" | grep -q " daemon.info testd\[$once_pid\]: hello from quick$"'
-check "logread -f: the lines as they come" grep -q "testd\[$once_pid\]: hello from quick$" /tmp/follow.out
+    eval 'logread -e "testd\\[$once_pid\\]" | grep -q " daemon.info testd\[$once_pid\]: hello from quick once$"'
+check "logread -f: the lines as they come" grep -q "testd\[$once_pid\]: hello from quick once$" /tmp/follow.out
 kill $follower
-check "without stderr 1 its errors are dropped" eval '! logread | grep -q "oops from quick"'
+check "without stderr 1 its errors are dropped" eval '! logread | grep -q "oops from quick once"'
+check "stderr 1: the errors in the system log" eval 'logread | grep -q " daemon.err testd\[[0-9]*\]: oops from quick loop$"'
+check "without stdout 1 its output is dropped" eval '! logread | grep -q "daemon.info testd\[[0-9]*\]: hello from quick loop"'
 check "without stdout 1 nothing is kept" eval '! logread | grep -q "hello from calm"'
 check "a crash loop is in the system log" eval 'logread -e "crash loop" | grep -q "procd: Instance loop::instance1 s in a crash loop 3 crashes"'
 assert_eq 1 "$(logread -l 1 | wc -l)" "logread -l 1: one line"
