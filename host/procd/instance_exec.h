@@ -3,6 +3,6 @@
 // its environment added, then exec. Never returns (127 when exec fails).
 #pragma once
 
-#include "spec.h"
+#include "instance_config.h"
 
-[[noreturn]] void exec_instance(const Spec& s, int out_fd, int err_fd);
+[[noreturn]] void exec_instance(const InstanceConfig& s, int out_fd, int err_fd);

@@ -19,7 +19,7 @@ namespace {
 
 constexpr size_t CONNS_MAX = 16;
 constexpr size_t REPLY_MAX = 16384;
-constexpr size_t SPECS_MAX = 16;
+constexpr size_t CONFIGS_MAX = 16;
 
 struct Conn {
     int fd = -1;
@@ -143,7 +143,7 @@ bool handle_log(Conn& c, const char* args, const char* pattern, LogRing& ring)
 bool handle(Conn& c, Supervisor& sup, LogRing& ring)
 {
     static char reply[REPLY_MAX];
-    static Spec specs[SPECS_MAX];
+    static InstanceConfig configs[CONFIGS_MAX];
     reply[0] = '\0';
     c.req[c.len] = '\0';
     char* body = strchr(c.req, '\n');
@@ -153,11 +153,11 @@ bool handle(Conn& c, Supervisor& sup, LogRing& ring)
     const char* name = arg ? arg : "";
     if (strcmp(c.req, "set") == 0 && name[0]) {
         const char* err = nullptr;
-        int n = body ? parse_instances(body, strlen(body), specs, SPECS_MAX, &err) : 0;
+        int n = body ? parse_instances(body, strlen(body), configs, CONFIGS_MAX, &err) : 0;
         if (n < 0)
             snprintf(reply, sizeof reply, "error %s\n", err);
         else
-            sup.set_service(name, specs, static_cast<size_t>(n), reply, sizeof reply);
+            sup.set_service(name, configs, static_cast<size_t>(n), reply, sizeof reply);
     } else if (strcmp(c.req, "delete") == 0 && name[0]) {
         sup.delete_service(name);
         snprintf(reply, sizeof reply, "ok\n");

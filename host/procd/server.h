@@ -3,7 +3,7 @@
 // sends each new log line as it comes.
 //
 // Requests (first line, then lines of the request):
-//   set SERVICE        + instance lines (see spec.h)   -> "ok" | "error ..."
+//   set SERVICE        + instance lines (see instance_config.h)   -> "ok" | "error ..."
 //   delete SERVICE     -> "ok" at once; the stop goes on in the background
 //   list [SERVICE]     -> "ok", then "SERVICE INSTANCE STATE PID CRASHES" each,
 //                         STATE running|stopping|respawning|crashloop|stopped

@@ -49,7 +49,7 @@ void reply_line(char* reply, size_t cap, const char* fmt, ...)
 Instance* Supervisor::find(const char* service, const char* name)
 {
     for (Instance& in : table_)
-        if (in.used && strcmp(in.service, service) == 0 && strcmp(in.spec.name, name) == 0) return &in;
+        if (in.used && strcmp(in.service, service) == 0 && strcmp(in.config.name, name) == 0) return &in;
     return nullptr;
 }
 
@@ -73,21 +73,21 @@ void Supervisor::start(Instance& in)
     flush_stream(in, in.err, true, true);
     in.restart = in.halt = in.crash_loop = false;
     in.timer_at = -1;
-    if (in.spec.argc == 0) {
-        trace("%s::%s has no command", in.service, in.spec.name);
+    if (in.config.argc == 0) {
+        trace("%s::%s has no command", in.service, in.config.name);
         return;
     }
     int out[2] = {-1, -1}, err[2] = {-1, -1};
-    if (in.spec.log_stdout && pipe2(out, O_CLOEXEC) != 0) out[0] = out[1] = -1;
-    if (in.spec.log_stderr && pipe2(err, O_CLOEXEC) != 0) err[0] = err[1] = -1;
+    if (in.config.log_stdout && pipe2(out, O_CLOEXEC) != 0) out[0] = out[1] = -1;
+    if (in.config.log_stderr && pipe2(err, O_CLOEXEC) != 0) err[0] = err[1] = -1;
     pid_t pid = fork();
-    if (pid == 0) exec_instance(in.spec, out[1], err[1]);
+    if (pid == 0) exec_instance(in.config, out[1], err[1]);
     for (int fd : {out[1], err[1]})
         if (fd >= 0) close(fd);
     if (pid < 0) {
         for (int fd : {out[0], err[0]})
             if (fd >= 0) close(fd);
-        trace("%s::%s cannot fork: %s", in.service, in.spec.name, strerror(errno));
+        trace("%s::%s cannot fork: %s", in.service, in.config.name, strerror(errno));
         return;
     }
     // Read ends never block the loop; the daemon's write ends stay blocking.
@@ -101,11 +101,11 @@ void Supervisor::start(Instance& in)
     in.started = clock_.now();
     char cmd[TEXT_MAX];
     cmd[0] = '\0';
-    for (size_t i = 0; i < in.spec.argc; ++i) {
+    for (size_t i = 0; i < in.config.argc; ++i) {
         size_t used = strlen(cmd);
-        snprintf(cmd + used, sizeof cmd - used, "%s%s", i ? " " : "", in.spec.arg(i));
+        snprintf(cmd + used, sizeof cmd - used, "%s%s", i ? " " : "", in.config.arg(i));
     }
-    trace("%s::%s started pid %d: %s", in.service, in.spec.name, static_cast<int>(pid), cmd);
+    trace("%s::%s started pid %d: %s", in.service, in.config.name, static_cast<int>(pid), cmd);
 }
 
 void Supervisor::stop(Instance& in, bool halt)
@@ -116,19 +116,19 @@ void Supervisor::stop(Instance& in, bool halt)
     }
     in.halt = halt;
     in.restart = in.respawn = false;
-    trace("%s::%s stopping pid %d (SIGTERM)", in.service, in.spec.name, static_cast<int>(in.pid));
+    trace("%s::%s stopping pid %d (SIGTERM)", in.service, in.config.name, static_cast<int>(in.pid));
     kill(in.pid, SIGTERM);
-    in.timer_at = clock_.now() + in.spec.term_timeout;
+    in.timer_at = clock_.now() + in.config.term_timeout;
 }
 
 void Supervisor::restart_changed(Instance& in)
 {
     if (!in.pid) return;
     in.halt = in.restart = true;
-    trace("%s::%s stopping pid %d (SIGTERM) for its new configuration", in.service, in.spec.name,
+    trace("%s::%s stopping pid %d (SIGTERM) for its new configuration", in.service, in.config.name,
           static_cast<int>(in.pid));
     kill(in.pid, SIGTERM);
-    in.timer_at = clock_.now() + in.spec.term_timeout;
+    in.timer_at = clock_.now() + in.config.term_timeout;
 }
 
 void Supervisor::forget(Instance& in)
@@ -140,18 +140,18 @@ void Supervisor::forget(Instance& in)
     in.used = false;
 }
 
-void Supervisor::set_service(const char* name, const Spec* specs, size_t n, char* reply, size_t cap)
+void Supervisor::set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply, size_t cap)
 {
     bool listed[INSTANCES_MAX] = {};
     for (size_t i = 0; i < n; ++i) {
-        Instance* in = find(name, specs[i].name);
+        Instance* in = find(name, configs[i].name);
         if (in) {
             listed[in - table_] = true;
             bool running = in->pid != 0;
-            bool changed = !spec_equal(in->spec, specs[i]);
+            bool changed = !config_equal(in->config, configs[i]);
             bool stopping = in->halt && running;
-            in->spec = specs[i];
-            in->respawn = specs[i].respawn;
+            in->config = configs[i];
+            in->respawn = configs[i].respawn;
             if (!running || stopping)
                 start(*in);
             else if (changed)
@@ -167,8 +167,8 @@ void Supervisor::set_service(const char* name, const Spec* specs, size_t n, char
         in->used = true;
         listed[in - table_] = true;
         snprintf(in->service, sizeof in->service, "%s", name);
-        in->spec = specs[i];
-        in->respawn = specs[i].respawn;
+        in->config = configs[i];
+        in->respawn = configs[i].respawn;
         start(*in);
     }
     for (Instance& in : table_)
@@ -191,7 +191,7 @@ void Supervisor::list(const char* name, char* reply, size_t cap) const
         const char* state = in.pid ? (in.halt ? "stopping" : "running")
                           : in.crash_loop ? "crashloop"
                           : in.timer_at >= 0 ? "respawning" : "stopped";
-        reply_line(reply, cap, "%s %s %s %d %d", in.service, in.spec.name, state, static_cast<int>(in.pid),
+        reply_line(reply, cap, "%s %s %s %d %d", in.service, in.config.name, state, static_cast<int>(in.pid),
                    in.crashes);
     }
 }
@@ -209,7 +209,7 @@ void Supervisor::child_ended(pid_t pid, int status)
     in.pid = 0;
     in.timer_at = -1;
     const char* svc = in.service;
-    const char* nm = in.spec.name;
+    const char* nm = in.config.name;
     if (in.halt) {
         if (in.restart) {
             trace("%s::%s pid %d ended (%s) after its stop, starting it again", svc, nm, static_cast<int>(pid), how);
@@ -221,7 +221,7 @@ void Supervisor::child_ended(pid_t pid, int status)
     } else if (in.restart) {
         start(in);
     } else if (in.respawn) {
-        if (respawn_gives_up(runtime, in.spec.threshold, in.spec.retry, in.crashes)) {
+        if (respawn_gives_up(runtime, in.config.threshold, in.config.retry, in.crashes)) {
             trace("%s::%s pid %d ended (%s): crash loop, %d crashes, left stopped", svc, nm, static_cast<int>(pid),
                   how, in.crashes);
             char text[256];
@@ -231,9 +231,9 @@ void Supervisor::child_ended(pid_t pid, int status)
             in.restart = in.respawn = false;
             in.halt = in.crash_loop = true;
         } else {
-            in.timer_at = clock_.now() + in.spec.timeout;
+            in.timer_at = clock_.now() + in.config.timeout;
             trace("%s::%s pid %d ended (%s) after %.1f s, crash %d, respawn in %d s", svc, nm,
-                  static_cast<int>(pid), how, runtime, in.crashes, in.spec.timeout);
+                  static_cast<int>(pid), how, runtime, in.crashes, in.config.timeout);
         }
     } else {
         trace("%s::%s pid %d ended (%s), no respawn", svc, nm, static_cast<int>(pid), how);
@@ -247,11 +247,11 @@ void Supervisor::run_timers()
         if (!in.used || in.timer_at < 0 || now < in.timer_at) continue;
         in.timer_at = -1;
         if (in.pid && in.halt) {
-            trace("%s::%s pid %d still there after %d s: SIGKILL", in.service, in.spec.name, static_cast<int>(in.pid),
-                  in.spec.term_timeout);
+            trace("%s::%s pid %d still there after %d s: SIGKILL", in.service, in.config.name, static_cast<int>(in.pid),
+                  in.config.term_timeout);
             char text[256];
             int n = snprintf(text, sizeof text, "Instance %s::%s pid %d not stopped on SIGTERM, sending SIGKILL instead",
-                             in.service, in.spec.name, static_cast<int>(in.pid));
+                             in.service, in.config.name, static_cast<int>(in.pid));
             if (n > 0) syslog_add(Level::info, "procd", text, static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
             kill(in.pid, SIGKILL);
         } else if (!in.pid && (in.restart || in.respawn)) {

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "box_clock.h"
-#include "spec.h"
+#include "instance_config.h"
 
 #include <poll.h>
 #include <sys/types.h>
@@ -30,7 +30,7 @@ struct OutStream {
 struct Instance {
     bool used = false;
     char service[NAME_MAX_LEN];
-    Spec spec;
+    InstanceConfig config;
     pid_t pid = 0;
     double started = 0;
     int crashes = 0;
@@ -47,7 +47,7 @@ public:
     explicit Supervisor(const BoxClock& clock) : clock_(clock) {}
 
     // The request verbs. `reply` gets the answer lines ("ok" first).
-    void set_service(const char* name, const Spec* specs, size_t n, char* reply, size_t cap);
+    void set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply, size_t cap);
     void delete_service(const char* name);
     void list(const char* name, char* reply, size_t cap) const;
 

@@ -62,7 +62,7 @@ void Supervisor::drain(Instance& in, OutStream& s, bool is_err)
 void Supervisor::flush_stream(Instance& in, OutStream& s, bool is_err, bool all)
 {
     if (s.fd < 0 && s.len == 0) return;
-    const char* cmd = in.spec.argc ? in.spec.arg(0) : "?";
+    const char* cmd = in.config.argc ? in.config.arg(0) : "?";
     const char* base = strrchr(cmd, '/');
     char ident[64];
     snprintf(ident, sizeof ident, "%s[%d]", base ? base + 1 : cmd, static_cast<int>(s.pid));

@@ -2,7 +2,7 @@
 // respawn count.
 #include "log_ring.h"
 #include "respawn.h"
-#include "spec.h"
+#include "instance_config.h"
 
 #include <gtest/gtest.h>
 
@@ -35,37 +35,37 @@ TEST(LogRing, DropsWholeOldestLinesAcrossTheWrap)
     EXPECT_EQ(16u, ring.used());
 }
 
-TEST(Spec, ParsesInstancesWithProcdDefaults)
+TEST(InstanceConfig, ParsesInstancesWithProcdDefaults)
 {
     const char text[] =
         "instance\narg /usr/sbin/dorvu\narg -v\nrespawn 3600 5\nstdout 1\nenv A=b c\nenv junk\nend\n"
         "instance second\narg /bin/true\nterm_timeout 9\nend";
-    Spec specs[4];
+    InstanceConfig configs[4];
     const char* err = nullptr;
-    ASSERT_EQ(2, parse_instances(text, sizeof text - 1, specs, 4, &err));
-    EXPECT_STREQ("instance1", specs[0].name);
-    ASSERT_EQ(2u, specs[0].argc);
-    EXPECT_STREQ("-v", specs[0].arg(1));
-    EXPECT_TRUE(specs[0].respawn);
-    EXPECT_EQ(3600, specs[0].threshold);
-    EXPECT_EQ(5, specs[0].timeout);
-    EXPECT_EQ(DEFAULT_RESPAWN_RETRY, specs[0].retry);  // missing value: procd.sh's default
-    EXPECT_TRUE(specs[0].log_stdout);
-    EXPECT_FALSE(specs[0].log_stderr);
-    ASSERT_EQ(1u, specs[0].envc);  // "junk" is no NAME=VALUE
-    EXPECT_STREQ("A=b c", specs[0].env_at(0));
-    EXPECT_EQ(DEFAULT_TERM_TIMEOUT, specs[0].term_timeout);
-    EXPECT_STREQ("second", specs[1].name);
-    EXPECT_FALSE(specs[1].respawn);
-    EXPECT_EQ(9, specs[1].term_timeout);
-    EXPECT_FALSE(spec_equal(specs[0], specs[1]));
-    EXPECT_TRUE(spec_equal(specs[1], specs[1]));
+    ASSERT_EQ(2, parse_instances(text, sizeof text - 1, configs, 4, &err));
+    EXPECT_STREQ("instance1", configs[0].name);
+    ASSERT_EQ(2u, configs[0].argc);
+    EXPECT_STREQ("-v", configs[0].arg(1));
+    EXPECT_TRUE(configs[0].respawn);
+    EXPECT_EQ(3600, configs[0].threshold);
+    EXPECT_EQ(5, configs[0].timeout);
+    EXPECT_EQ(DEFAULT_RESPAWN_RETRY, configs[0].retry);  // missing value: procd.sh's default
+    EXPECT_TRUE(configs[0].log_stdout);
+    EXPECT_FALSE(configs[0].log_stderr);
+    ASSERT_EQ(1u, configs[0].envc);  // "junk" is no NAME=VALUE
+    EXPECT_STREQ("A=b c", configs[0].env_at(0));
+    EXPECT_EQ(DEFAULT_TERM_TIMEOUT, configs[0].term_timeout);
+    EXPECT_STREQ("second", configs[1].name);
+    EXPECT_FALSE(configs[1].respawn);
+    EXPECT_EQ(9, configs[1].term_timeout);
+    EXPECT_FALSE(config_equal(configs[0], configs[1]));
+    EXPECT_TRUE(config_equal(configs[1], configs[1]));
 
     std::string many;
     for (int i = 0; i < 40; ++i) many += "arg w\n";
-    EXPECT_EQ(-1, parse_instances(("instance\n" + many).c_str(), many.size() + 9, specs, 4, &err));
+    EXPECT_EQ(-1, parse_instances(("instance\n" + many).c_str(), many.size() + 9, configs, 4, &err));
     EXPECT_STREQ("command too long", err);
-    EXPECT_EQ(-1, parse_instances("instance\ninstance\n", 18, specs, 1, &err));
+    EXPECT_EQ(-1, parse_instances("instance\ninstance\n", 18, configs, 1, &err));
 }
 
 TEST(Respawn, GivesUpAtTheSixthQuickDeathWithRetry5)

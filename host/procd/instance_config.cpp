@@ -1,17 +1,17 @@
-#include "spec.h"
+#include "instance_config.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-void spec_init(Spec& s, const char* name)
+void config_init(InstanceConfig& s, const char* name)
 {
     memset(&s, 0, sizeof s);
     snprintf(s.name, sizeof s.name, "%s", name);
     s.term_timeout = DEFAULT_TERM_TIMEOUT;
 }
 
-bool spec_equal(const Spec& a, const Spec& b)
+bool config_equal(const InstanceConfig& a, const InstanceConfig& b)
 {
     if (a.argc != b.argc || a.envc != b.envc || a.respawn != b.respawn ||
         a.log_stdout != b.log_stdout || a.log_stderr != b.log_stderr || a.term_timeout != b.term_timeout)
@@ -27,7 +27,7 @@ bool spec_equal(const Spec& a, const Spec& b)
 
 namespace {
 
-bool add_word(Spec& s, unsigned short* slots, size_t& count, size_t max, const char* w, size_t n)
+bool add_word(InstanceConfig& s, unsigned short* slots, size_t& count, size_t max, const char* w, size_t n)
 {
     if (count >= max || s.text_len + n + 1 > sizeof s.text) return false;
     slots[count++] = static_cast<unsigned short>(s.text_len);
@@ -55,7 +55,7 @@ void parse_ints(const char* rest, size_t n, int* vals, int count)
     }
 }
 
-void parse_respawn(Spec& s, const char* rest, size_t n)
+void parse_respawn(InstanceConfig& s, const char* rest, size_t n)
 {
     int vals[3] = {DEFAULT_RESPAWN_THRESHOLD, DEFAULT_RESPAWN_TIMEOUT, DEFAULT_RESPAWN_RETRY};
     parse_ints(rest, n, vals, 3);
@@ -67,10 +67,10 @@ void parse_respawn(Spec& s, const char* rest, size_t n)
 
 } // namespace
 
-int parse_instances(const char* text, size_t len, Spec* out, size_t max, const char** err)
+int parse_instances(const char* text, size_t len, InstanceConfig* out, size_t max, const char** err)
 {
     size_t count = 0;
-    Spec* cur = nullptr;
+    InstanceConfig* cur = nullptr;
     size_t pos = 0;
     while (pos < len) {
         const char* line = text + pos;
@@ -95,7 +95,7 @@ int parse_instances(const char* text, size_t len, Spec* out, size_t max, const c
             else if (rlen < sizeof name)
                 snprintf(name, sizeof name, "%.*s", static_cast<int>(rlen), rest);
             else { *err = "instance name too long"; return -1; }
-            spec_init(*cur, name);
+            config_init(*cur, name);
         } else if (!cur) {
             continue;
         } else if (is("arg")) {

@@ -14,7 +14,7 @@ constexpr int DEFAULT_RESPAWN_THRESHOLD = 3600;
 constexpr int DEFAULT_RESPAWN_TIMEOUT = 5;
 constexpr int DEFAULT_RESPAWN_RETRY = 5;
 
-struct Spec {
+struct InstanceConfig {
     char name[NAME_MAX_LEN];
     // Words live in `text`, NUL-separated; argv/env hold offsets into it.
     char text[TEXT_MAX];
@@ -32,12 +32,12 @@ struct Spec {
     const char* env_at(size_t i) const { return text + env[i]; }
 };
 
-void spec_init(Spec& s, const char* name);
-bool spec_equal(const Spec& a, const Spec& b);
+void config_init(InstanceConfig& s, const char* name);
+bool config_equal(const InstanceConfig& a, const InstanceConfig& b);
 
 // Parses the instance lines of a "set" request (the text after its first
 // line): "instance NAME", "arg WORD", "respawn T TO R", "stdout 1",
 // "stderr 1", "term_timeout S", "env NAME=VALUE", "end". Fills up to `max`
-// specs and returns their number, or -1 with `err` set when the text does not
+// configs and returns their number, or -1 with `err` set when the text does not
 // fit the bounds (too many instances, words or bytes).
-int parse_instances(const char* text, size_t len, Spec* out, size_t max, const char** err);
+int parse_instances(const char* text, size_t len, InstanceConfig* out, size_t max, const char** err);
