@@ -24,7 +24,8 @@ done
 # killall (as the upload CGI does it) does not end a respawned daemon.
 pid=$(pidof dorvu)
 killall -9 dorvu
-check "dorvu is back after killall" wait_for 5 eval '[ -n "$(pidof dorvu)" ] && [ "$(pidof dorvu)" != "'"$pid"'" ]'
+# One look per try: the killed one may still show in a first look.
+check "dorvu is back after killall" wait_for 5 eval 'p=$(pidof dorvu); [ -n "$p" ] && [ "$p" != "'"$pid"'" ]'
 
 # renderer_ctl ends by itself while the box has no address (no network
 # configuration here): it must be respawned for ever, not given up on.
