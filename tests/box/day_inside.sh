@@ -101,6 +101,8 @@ note test "the WAN port has $(eth0_address)"
 # ---- hostapd dies ---------------------------------------------------------------
 killall -9 hostapd
 note test "hostapd dies"
+# The list is a sample every few milliseconds: the killed one may still be in it.
+check "hostapd is gone" wait_box 5 eval '! ap_runs'
 check "wifi_watch brings the access point back" wait_box 120 ap_runs
 check "through wifi up" grep -q ' wifi_watch wifi up$' /box/out/calls
 assert_eq 11 "$(uci_get wireless.radio0.channel)" "UCI keeps the channel the reconnect chose"
@@ -118,6 +120,9 @@ note test "/tmp/fwupgrade staged ($(wc -c </tmp/fwupgrade) bytes)"
 for d in dorvu wan_watch wifi_survey renderer_ctl wifi_watch; do
     check "$d does not run once the image is staged" eval '! runs '"$d"
 done
+assert_eq STOPPED "$(xml_get playstate)" "the player wrote STOPPED on its way out"
+check "the player ended on its SIGTERM, before any SIGKILL" \
+    grep -q 'dorvu::instance1 pid [0-9]* ended (status 1) after its stop' /var/log/procd.log
 calls_at=$(wc -l </box/out/calls)
 bsleep 80
 note test "80 s after the staging"
