@@ -8,6 +8,7 @@
 #include "playlist.h"
 #include "playstate.h"
 #include "shell.h"
+#include "song_media.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +143,8 @@ int player_seek(player_ctx* ctx, int32_t offset) {
                           ctx->fmt_ctx->streams[ctx->stream_index]->time_base);
     dlog("seek pos %lld, timestamp %lld, index %d, seek_flag %d\n", (long long)target,
          (long long)ts, ctx->stream_index, backward);
+    // The search for the frame at the target gets a bound of its own.
+    if (ctx->fmt_ctx) song_media().bound.allow(FRAME_READ_LIMIT);
     if (ctx->fmt_ctx)
         av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, backward ? AVSEEK_FLAG_BACKWARD : 0);
     if (ctx->codec_ctx) avcodec_flush_buffers(ctx->codec_ctx);
