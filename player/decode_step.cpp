@@ -33,6 +33,7 @@ StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
             dlog("write error!\n");
             return STEP_FAILED;
         }
+        song_media().wrote_audio = true;
         data += n;
         size -= size_t(n);
     }

@@ -136,6 +136,7 @@ static int open_attempt(player_ctx* ctx, const char* name) {
         dlog("Failed to open codec!\n");
         return -1;
     }
+    s_media.wrote_audio = false;
     s_media.packet = std::move(packet);
     s_media.frame = std::move(frame);
     // The first frame is searched for within the same bound as every later one.

@@ -13,6 +13,8 @@ struct SongMedia {
     PcmConverter converter;
     // Installed on the format context while one is open.
     ReadBound bound;
+    // Whether the open song has given the device any audio yet.
+    bool wrote_audio = false;
     // Aligned for the 16-bit samples the converter writes.
     alignas(8) uint8_t pcm[PCM_BUFFER_SIZE];
 };
