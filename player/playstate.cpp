@@ -205,10 +205,21 @@ static int save_locked() {
     }
     if (write_file_atomic(s_path, g_doc, strlen(g_doc), ATOMIC_KEEP_OWNER | ATOMIC_FOLLOW_LINKS,
                           saves_open) != 0) {
+        int err = errno;
         dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
+        errno = err;
         return -1;
     }
     return 0;
+}
+
+// A stop on a full disk: "STOPPED" over "PLAYING" has the same length, so
+// it may go into the file in place (see overwrite_value_in_place). Other
+// values and other lengths wait for space.
+static bool stop_in_place(const char* tag, const char* value, int err) {
+    if (err != ENOSPC && err != EDQUOT) return false;
+    if (strcmp(tag, "<playstate>") != 0 || strcmp(value, "STOPPED") != 0) return false;
+    return overwrite_value_in_place(tag, value) == 0;
 }
 
 int iSavexmlfile() {
@@ -254,7 +265,7 @@ static int set_value(const char* tag, const char* value, const char* name, int n
             return 1;
         }
         // A lost save is a failure too: the callers' retries rely on it.
-        if (save_locked() != 0) return 1;
+        if (save_locked() != 0 && !stop_in_place(tag, value, errno)) return 1;
     }
     run_shell("sync");
     return 0;
