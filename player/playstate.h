@@ -39,6 +39,12 @@ int write_stopped_to_file();
 // and only while the file still holds tag with a value of that length (the
 // web interface may be rewriting it). Safe in a signal handler. 0, or -1.
 int overwrite_value_in_place(const char* tag, const char* value);
+// Writes the file again whole when it lacks any of the nine values (left
+// empty or cut by a rewrite that failed) on two calls in a row, one poll
+// cycle apart: from the last whole document read or written, with state in
+// <playstate>. 1 when it was written, 0 when nothing was to be done, -1
+// when the write failed.
+int repair_playstate_file(const char* state);
 // Removes temporary files that an interrupted save left beside the file.
 void remove_playstate_leftovers();
 
