@@ -5,7 +5,6 @@
 #include "decoder.h"
 #include "dlog.h"
 #include "player_lock.h"
-#include "song_media.h"
 
 #include <unistd.h>
 
