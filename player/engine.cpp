@@ -8,6 +8,7 @@
 #include "playlist.h"
 #include "playstate.h"
 #include "shell.h"
+#include "song_media.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,58 @@ static constexpr int64_t US_PER_SEC = 1000000;
 int32_t player_state() {
     MutexHold p(&g_player_lock);
     return g_player ? g_player->state : STATE_STOPPED;
+}
+
+// Entries in a row that gave nothing to play, and whether the next entry
+// is due after a failed open. Guarded by g_player_lock.
+static int32_t s_unplayable_run = 0;
+static bool s_skip_due = false;
+
+void start_play_run() {
+    MutexHold p(&g_player_lock);
+    s_unplayable_run = 0;
+    s_skip_due = false;
+}
+
+bool take_skip_due() {
+    MutexHold p(&g_player_lock);
+    bool due = s_skip_due;
+    s_skip_due = false;
+    return due;
+}
+
+// One more entry without audio: whether the list still holds one not tried
+// in this run. count is the list's size, taken before the lock.
+static bool next_after_unplayable(int count) {
+    MutexHold p(&g_player_lock);
+    if (g_list_mode != LIST_MODE_PLAYLIST) return false;
+    if (++s_unplayable_run >= count) {
+        dlog("no song to play in %d entries\n", s_unplayable_run);
+        s_unplayable_run = 0;
+        return false;
+    }
+    return true;
+}
+
+bool song_ended_goes_on() {
+    int count = playlist_size();
+    {
+        MutexHold p(&g_player_lock);
+        if (song_media().wrote_audio) {
+            s_unplayable_run = 0;
+            return g_list_mode == LIST_MODE_PLAYLIST;
+        }
+    }
+    return next_after_unplayable(count);
+}
+
+// "STOPPED" once nothing plays, the file before g_playstate: the poll takes
+// a file that differs from g_playstate as a request, and "PLAYING" left in
+// the file with "STOPPED" believed would start the song again.
+static void publish_stopped() {
+    int r = setxmlPlaystate("STOPPED");
+    set_playstate_text("STOPPED");
+    if (r != 0) post_pending_write(PENDING_PLAYSTATE);
 }
 
 static void close_device() {
@@ -81,6 +134,10 @@ int player_play() {
     }
     if (!opened) {
         take_command(ctx);
+        publish_stopped();
+        bool next = next_after_unplayable(playlist_size());
+        MutexHold p(&g_player_lock);
+        s_skip_due = next;
         return 0;
     }
     if (start != 0) player_seek(ctx, 0);
@@ -142,6 +199,8 @@ int player_seek(player_ctx* ctx, int32_t offset) {
                           ctx->fmt_ctx->streams[ctx->stream_index]->time_base);
     dlog("seek pos %lld, timestamp %lld, index %d, seek_flag %d\n", (long long)target,
          (long long)ts, ctx->stream_index, backward);
+    // The search for the frame at the target gets a bound of its own.
+    if (ctx->fmt_ctx) song_media().bound.allow(FRAME_READ_LIMIT);
     if (ctx->fmt_ctx)
         av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, backward ? AVSEEK_FLAG_BACKWARD : 0);
     if (ctx->codec_ctx) avcodec_flush_buffers(ctx->codec_ctx);
@@ -177,6 +236,9 @@ int Nset_uri(player_ctx* ctx, const char* url) {
     note_url_seen(url);
     {
         MutexHold p(&g_player_lock);
+        // A request of its own: no pass over unplayable entries goes on.
+        s_unplayable_run = 0;
+        s_skip_due = false;
         ctx->duration_us = 0;
         __singlesong.length = 0;
         __singlesong.position = 0;

@@ -5,11 +5,16 @@
 
 #include "ffmpeg_handles.h"
 #include "pcm_convert.h"
+#include "read_bound.h"
 
 struct SongMedia {
     PacketPtr packet;
     FramePtr frame;
     PcmConverter converter;
+    // Installed on the format context while one is open.
+    ReadBound bound;
+    // Whether the open song has given the device any audio yet.
+    bool wrote_audio = false;
     // Aligned for the 16-bit samples the converter writes.
     alignas(8) uint8_t pcm[PCM_BUFFER_SIZE];
 };
