@@ -8,6 +8,8 @@
 # - `make defconfig RECURSIVE_DEP_IS_ERROR=1` (as OpenWrt's CI runs it) with
 #   the three packages selected, and the FFmpeg choices it leaves in .config;
 # - the same with CONFIG_ALL=y: the packages must stay selectable;
+# - a wrong source path stops the package's Build/Prepare, and an edit of a
+#   program's source changes its stamp (so OpenWrt rebuilds it);
 # - where the buildroot has a toolchain (staging_dir/toolchain-*), also
 #   `make package/ffmpeg-box/compile package/music-box/compile`. Without one
 #   (a fresh checkout has none; `make toolchain/install` builds it) that step
@@ -55,6 +57,9 @@ grep -E '^src-' feeds.conf
 ./scripts/feeds update -a >"$log/update" 2>&1 || { quiet <"$log/update" | tail -20; die "feeds update failed"; }
 ./scripts/feeds install -a -p musicbox >"$log/install" 2>&1 || { quiet <"$log/install" | tail -20; die "feeds install failed"; }
 quiet <"$log/install" | grep -E '^Installing' || true
+# OpenWrt caches a package's metadata until its Makefile is newer than the
+# cache; a feed pointed at another checkout need not be. Rescan this feed's.
+rm -f tmp/info/.packageinfo-feeds_musicbox_*
 
 target_lines() { # the .config's target, or the box's kind when it has none
     if [ -f .config ] && grep -q '^CONFIG_TARGET_[a-z0-9]*=y' .config; then
@@ -114,6 +119,30 @@ for p in music-box-player music-box-net music-box-tools libffmpeg-box; do
     case $(value "PACKAGE_$p") in y|m) ;; *) bad "$p is not built with CONFIG_ALL" ;; esac
 done
 cp "$log/config.selected" .config
+
+step "package sources"
+# Straight into the package's own make, as the buildroot runs it; no
+# toolchain needed for the stamp or for Build/Prepare.
+pkgmake() { TOPDIR=$top make -s -C package/feeds/musicbox/music-box "$@" 2>&1; }
+stamp() { pkgmake --eval 'box-stamp: ; @echo $(notdir $(STAMP_PREPARED))' box-stamp MUSIC_BOX_SRC="$1" | tail -n1; }
+out=$(pkgmake prepare MUSIC_BOX_SRC="$log/none")
+if grep -q 'no music box source tree' <<<"$out"; then
+    ok "a wrong source path stops Build/Prepare: $(grep 'no music box source tree' <<<"$out")"
+else
+    bad "Build/Prepare with a wrong source path did not stop: $out"
+fi
+# An edit in a copy of the tree changes the package's stamp (its rebuild).
+src=$(cd "$feed/.." && pwd)
+mkdir -p "$log/src"
+parts=$(pkgmake --eval 'box-parts: ; @echo $(MUSIC_BOX_PARTS)' box-parts | tail -n1)
+(cd "$src" && cp -pR $parts "$log/src/")
+before=$(stamp "$log/src")
+touch "$log/src/player/main.cpp"
+after=$(stamp "$log/src")
+echo "stamp: $before"
+echo "after an edit of player/main.cpp: $after"
+[ -n "$before" ] && [ "$before" != "$after" ] && ok "an edit of player/main.cpp rebuilds the package" ||
+    bad "the package's stamp ignores an edit of player/main.cpp"
 
 step "compile"
 arch=$(value ARCH)
