@@ -5,6 +5,8 @@
 #   build-tsan/  the player's threading tests under TSan
 #   build-mips/  big-endian MIPS (the box's CPU): unit tests under qemu, and
 #                the same inputs through PC and MIPS binaries compared
+# With OPENWRT_DIR=<buildroot>, also openwrt/check.sh: the OpenWrt package
+# with OpenWrt's own build system.
 set -uo pipefail
 cd "$(dirname "$0")"
 ./setup.sh || exit 1
@@ -65,6 +67,13 @@ echo "== tests: build-tsan"
 run_ctest build-tsan
 echo "== tests: build-mips"
 run_ctest build-mips
+
+# The OpenWrt package with OpenWrt's own build system, only where the user
+# points at a buildroot (CI has none).
+if [ -n "${OPENWRT_DIR:-}" ]; then
+  echo "== OpenWrt package check ($OPENWRT_DIR)"
+  openwrt/check.sh || status=1
+fi
 
 for t in build build-asan build-tsan build-mips; do printf 'time %s: %ss\n' "$t" "${took[$t]:-0}"; done
 echo "all: $passed passed, $failed failed"

@@ -16,6 +16,7 @@ dir=${1:-build/bin}
 [ -d "$dir" ] || { echo "sizes: no folder $dir (build first)" >&2; exit 1; }
 programs="dorvu udisk_scan wifi_survey wan_watch nor fw_upgrade renderer_ctl wifi_watch"
 goal=409600
+image=8126464  # the box's whole firmware image
 
 first=""
 for p in $programs; do [ -x "$dir/$p" ] && { first=$dir/$p; break; }; done
@@ -30,7 +31,7 @@ for t in "$strip_cmd" "$readelf_cmd"; do
 done
 
 # dorvu and udisk_scan as the package builds them: against shared FFmpeg.
-declare -A from
+declare -A from stripped
 needs_of() { "$readelf_cmd" -d "$1" 2>/dev/null | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | paste -sd' '; }
 tree=$(cd "$dir/.." && pwd)
 if [ -n "$prefix" ] && [ -f "$tree/CMakeCache.txt" ] && [ -x "$dir/dorvu" ] &&
@@ -65,15 +66,24 @@ for p in $programs; do
     name=$(basename "$f")
     printf '%-14s %10d %10d  %s\n' "$name" "$s" "$(stat -c %s "$f")" "${needs:--}"
     total=$((total + s))
+    stripped[$name]=$s
     case " $needs " in *" libstdc++.so"*) stdcxx="$stdcxx $name" ;; esac
 done
 printf '%-14s %10d\n' total "$total"
 if [ -n "${from[dorvu]:-}" ]; then
     echo "FFmpeg's shared libraries (stripped), not counted above:"
+    libs=0
     for l in "${from[dorvu]}"/../fetched/ffmpeg/lib/lib*.so.[0-9]*; do
         [ -f "$l" ] && [ ! -L "$l" ] || continue
-        "$strip_cmd" -o "$tmp" "$l" 2>/dev/null && printf '  %-22s %10d\n' "$(basename "$l")" "$(stat -c %s "$tmp")"
+        "$strip_cmd" -o "$tmp" "$l" 2>/dev/null || continue
+        printf '  %-22s %10d\n' "$(basename "$l")" "$(stat -c %s "$tmp")"
+        libs=$((libs + $(stat -c %s "$tmp")))
     done
+    # What the player's package and its FFmpeg put on the flash, uncompressed
+    # (the image's squashfs compresses them further).
+    player=$((${stripped[dorvu]:-0} + ${stripped[udisk_scan]:-0} + libs))
+    printf 'player as shipped (dorvu, udisk_scan, FFmpeg libraries): %d bytes, %d.%d%% of the %d-byte firmware image\n' \
+        "$player" $((player * 100 / image)) $((player * 1000 / image % 10)) "$image"
 fi
 
 missing=""

@@ -3,10 +3,19 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
+# The OpenWrt package links its own FFmpeg build (libffmpeg-box), installed
+# under suffixed names beside any other FFmpeg of the firmware.
+set(BOX_FFMPEG_PKG_SUFFIX "" CACHE STRING "Suffix of the FFmpeg libraries' pkg-config names")
 if(CMAKE_CROSSCOMPILING)
   # A cross build takes what the target's sysroot has; program folders build
   # what their libraries allow (test with if(TARGET PkgConfig::FFMPEG) etc.).
-  pkg_check_modules(FFMPEG IMPORTED_TARGET libavformat libavcodec libavutil)
+  pkg_check_modules(FFMPEG IMPORTED_TARGET libavformat${BOX_FFMPEG_PKG_SUFFIX}
+                    libavcodec${BOX_FFMPEG_PKG_SUFFIX} libavutil${BOX_FFMPEG_PKG_SUFFIX})
+  if(BOX_FFMPEG_PKG_SUFFIX AND TARGET PkgConfig::FFMPEG)
+    # Its headers' folder must come before the staging dir's include folder
+    # (another FFmpeg's headers may lie there); a system folder would not.
+    set_target_properties(PkgConfig::FFMPEG PROPERTIES SYSTEM OFF)
+  endif()
   pkg_check_modules(CJSON IMPORTED_TARGET libcjson)
 else()
   pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil)

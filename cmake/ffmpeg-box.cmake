@@ -1,7 +1,7 @@
-# FFmpeg for the box's CPU from Debian's source package, configured as a
-# firmware engineer configures OpenWrt's custom variant for a CPU without FPU:
-# small, everything off, then only what the nine music extensions need, and
-# no MIPS FPU, DSP or inline-assembly paths. Built once per build tree
+# FFmpeg for the box's CPU from Debian's source package, configured as the
+# box's OpenWrt package configures FFmpeg's release source: the choices (what
+# to build, and no FPU, DSP or inline-assembly paths) live in
+# openwrt/ffmpeg-box/box-ffmpeg.mk, read here. Built once per build tree
 # (ExternalProject keeps its stamps in the tree) and installed into
 # <build>/fetched/ffmpeg, as static libraries, or as shared ones with
 # BOX_FFMPEG_SHARED (as the package links them; bench/sizes.sh uses that).
@@ -9,13 +9,38 @@ include(ExternalProject)
 
 option(BOX_FFMPEG_SHARED "Build the fetched FFmpeg as shared libraries" OFF)
 
-# What the box's songs need: the decoders (fixed-point where FFmpeg has one),
-# the PCM kinds a WAV file holds, demuxers and parsers for the nine
-# extensions, and the file protocol.
-set(BOX_FFMPEG_DECODERS mp3 mp2 flac wmav1 wmav2 aac_fixed ac3_fixed ape
-    pcm_u8 pcm_s16le pcm_s24le pcm_s32le pcm_f32le pcm_f64le pcm_alaw pcm_mulaw)
-set(BOX_FFMPEG_DEMUXERS mp3 flac asf mov aac ac3 ape wav)
-set(BOX_FFMPEG_PARSERS mpegaudio flac aac ac3)
+# Sets each BOX_FFMPEG_* list of the make fragment: "NAME := words" starts
+# it, "NAME += words" extends it.
+function(box_ffmpeg_read_choices file)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(STRINGS ${file} lines REGEX "^BOX_FFMPEG_[A-Z]+ *[:+]=")
+  set(names)
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^(BOX_FFMPEG_[A-Z]+) *([:+])= *(.*)$")
+      message(FATAL_ERROR "${file}: cannot read \"${line}\"")
+    endif()
+    set(name ${CMAKE_MATCH_1})
+    set(op ${CMAKE_MATCH_2})
+    separate_arguments(words UNIX_COMMAND "${CMAKE_MATCH_3}")
+    if(op STREQUAL ":")
+      set(${name} ${words})
+      list(APPEND names ${name})
+    else()
+      list(APPEND ${name} ${words})
+    endif()
+  endforeach()
+  foreach(name BOX_FFMPEG_OPTIONS BOX_FFMPEG_DECODERS BOX_FFMPEG_DEMUXERS BOX_FFMPEG_PARSERS
+               BOX_FFMPEG_PROTOCOLS)
+    if(NOT ${name})
+      message(FATAL_ERROR "${file}: no ${name}")
+    endif()
+  endforeach()
+  foreach(name IN LISTS names)
+    set(${name} ${${name}} PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+box_ffmpeg_read_choices(${CMAKE_CURRENT_LIST_DIR}/../openwrt/ffmpeg-box/box-ffmpeg.mk)
 # With the tests, also what their own files hold beyond the box's formats:
 # two audio streams in Matroska, planar PCM in NUT, Vorbis in Ogg (the
 # decoder formats no box song gives, and one the player refuses).
@@ -30,6 +55,7 @@ function(box_ffmpeg_build src)
   string(REPLACE ";" "," decoders "${BOX_FFMPEG_DECODERS}")
   string(REPLACE ";" "," demuxers "${BOX_FFMPEG_DEMUXERS}")
   string(REPLACE ";" "," parsers "${BOX_FFMPEG_PARSERS}")
+  string(REPLACE ";" "," protocols "${BOX_FFMPEG_PROTOCOLS}")
   if(BOX_FFMPEG_SHARED)
     set(kind --disable-static --enable-shared)
     set(suffix ${CMAKE_SHARED_LIBRARY_SUFFIX})
@@ -52,15 +78,10 @@ function(box_ffmpeg_build src)
     CONFIGURE_COMMAND nice ${src}/configure --prefix=${prefix}
       --enable-cross-compile --cross-prefix=mips-linux-gnu- --cc=${CMAKE_C_COMPILER}
       --arch=mips --cpu=24kc --target-os=linux --pkg-config=false
-      ${kind} --enable-pic --enable-small --disable-debug --disable-autodetect
-      --disable-everything --disable-programs --disable-doc --disable-network
-      --disable-avdevice --disable-avfilter --disable-swresample --disable-swscale --disable-postproc
-      --disable-mipsfpu --disable-mipsdsp --disable-mipsdspr2 --disable-msa --disable-mmi
-      --disable-mips32r5 --disable-mips32r6 --disable-mips64r6 --disable-inline-asm
-      --disable-runtime-cpudetect
+      ${kind} --enable-pic ${BOX_FFMPEG_OPTIONS}
       "--extra-cflags=-ffunction-sections -fdata-sections"
       --enable-decoder=${decoders} --enable-demuxer=${demuxers} --enable-parser=${parsers}
-      --enable-protocol=file
+      --enable-protocol=${protocols}
     BUILD_COMMAND ${make}
     INSTALL_COMMAND ${make} install
     BUILD_BYPRODUCTS ${libs}

@@ -243,6 +243,32 @@ TEST_F(FwRun, PlantedLockIsNotFollowed)
     EXPECT_NE(access(victim.c_str(), F_OK), 0);
 }
 
+// A box whose /var/lock is missing still takes the rescue upload: the folder
+// is made (0755 whatever the umask); only a lock that cannot be made at all
+// refuses it.
+TEST_F(FwRun, MissingLockFolderIsMade)
+{
+    std::string img = image(), body = form(img), length = std::to_string(body.size());
+    std::string folder = dir.file("lock");
+    lock = folder + "/fw_upgrade.lock";
+    mode_t old = umask(077);
+    Outcome r = run(body, length.c_str());
+    umask(old);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_text(staging), img);
+    struct stat st = {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+
+    ASSERT_EQ(unlink(staging.c_str()), 0);
+    g_journal.clear();
+    lock = dir.file("none") + "/lock/fw_upgrade.lock";
+    r = run(body, length.c_str());
+    EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
+    EXPECT_TRUE(g_journal.empty());
+    EXPECT_FALSE(staged());
+}
+
 // A client that sends part of the body and then neither sends nor closes:
 // the run ends once no byte has come for the limit, as for a short body.
 TEST_F(FwRun, StalledUploadGivesUp)
