@@ -14,6 +14,7 @@ PACKAGES=(
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
+  libjmac-java default-jre-headless   # Monkey's Audio encoder: the tests' APE files
 )
 
 missing=()
