@@ -135,7 +135,6 @@ int player_seek(player_ctx* ctx, int32_t offset) {
     dlog("seek pos %lld,%d,%lld\n", (long long)target, offset, (long long)start);
     if (ctx->state != STATE_PLAYING && ctx->state != STATE_PAUSED) return 0;
     if (target == ctx->position_us) return 0;
-    int backward = target < ctx->position_us ? 1 : 0;
     int64_t ts = target;
     bool has_stream = ctx->fmt_ctx && ctx->stream_index >= 0 &&
                       ctx->stream_index < (int32_t)ctx->fmt_ctx->nb_streams;
@@ -143,7 +142,7 @@ int player_seek(player_ctx* ctx, int32_t offset) {
         ts = av_rescale_q(target, AVRational{1, (int)US_PER_SEC},
                           ctx->fmt_ctx->streams[ctx->stream_index]->time_base);
     dlog("seek pos %lld, timestamp %lld, index %d, seek_flag %d\n", (long long)target,
-         (long long)ts, ctx->stream_index, backward);
+         (long long)ts, ctx->stream_index, AVSEEK_FLAG_BACKWARD);
     // To the packet at or before the target, whose samples up to it are then
     // dropped (decode_step.cpp); where there is none, as near after it as
     // the demuxer can.
