@@ -38,8 +38,7 @@ check "the play-state file follows the track second by second (seen: $(echo $see
 wait_tag songname "Tr$(printf '\xc3\xaa')s" 10 "then the next track"
 # The track past the end: nothing to play, the list goes on.
 wait_tag songname Bonus 60
-wait_for 60 eval '! tag_is songname Bonus'
-check "the list goes on past the track beyond the file's end" eval '! tag_is songname Bonus'
+check "the list goes on past the track beyond the file's end" wait_for 60 eval '! tag_is songname Bonus'
 stop_dorvu
 assert_status 1 "$DORVU_STATUS"
 mv /box/out/i2s /box/out/i2s.album
