@@ -1,182 +1,207 @@
 #!/usr/bin/env bash
-# The music box on this PC: builds the player, fills a simulated USB disk
-# with a few generated songs and their list, starts dorvu in the box sandbox
-# with the I2S device stand-in, acts as the web interface for about 45
-# seconds (a song ends and the next begins, volume, seek, pause and resume,
-# a song picked by URL), stops it with SIGTERM and shows what happened.
+# The whole music box on this PC: builds the programs and stand-ins, boots the
+# box with its init scripts (the procd stand-in, every daemon), scans and
+# plays a simulated USB disk and drives a short stretch of a day through the
+# box's own interfaces, its clock sped up: a web edit and a song picked
+# through the web interface stand-in's CGIs, the Wi-Fi client link lost and
+# found, the WAN cable pulled and plugged, a firmware upload to the upload
+# CGI. Prints the timeline and draws it (one lane per program over time).
 #
-#   ./demo.sh            everything (run as root on Debian 12)
+#   ./demo.sh            the stretch of a day, in about a minute (as root on Debian 12)
+#   ./demo.sh --web      the box booted and playing in real time, its web
+#                        interface on a port of this PC, until Ctrl-C
 #   BUILD=dir ./demo.sh  use another build folder (default ./build)
+#   WEB_PORT=N           the PC's port for the web interface (default: a free one)
 #
-# What the box played lands in $BUILD/demo/out/i2s/pcm-*.wav.
+# What the box played lands in $BUILD/demo/out/i2s/pcm-*.wav, the picture in
+# $BUILD/demo/day.svg and day.png.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BUILD:-$here/build}
 demo=$build/demo
-D=/tmp/mnt/sda1
-PLAYUSB=/etc/config/playusb.xml
 SONGS=(song1.mp3 song2.flac song3.wav song4.m4a)
 
-# ---- inside the box: the web interface's side -------------------------------
+# ---- inside the box -----------------------------------------------------------
 
-T0=${EPOCHREALTIME/./}
-stamp() { printf '%5.1fs' "$(((${EPOCHREALTIME/./} - T0) / 100000))e-1"; }
-note() { printf '%s  web interface: %s\n' "$(stamp)" "$*" >>/box/out/timeline; }
-
-source "$here/host/box/web_iface.sh"
-
-# Writes a line to the timeline whenever the play-state file changes.
-watch_playusb() {
-    local last="" now
-    while :; do
-        now=$(for t in playstate url songname position length volume seek startposition loop; do
-            printf '%s=%s ' "$t" "$(xml_get $t)"
-        done)
-        if [ "$now" != "$last" ]; then
-            printf '%s  playusb.xml:   %s\n' "$(stamp)" "$now" >>/box/out/timeline
-            last=$now
-        fi
-        sleep 0.2
-    done
+# inside_wait WHAT BOX_SECONDS COMMAND...: waits; a wait that runs out is
+# noted in the timeline (this is a demo, not a test: it goes on).
+inside_wait() {
+    local what=$1 s=$2
+    shift 2
+    wait_box "$s" "$@" || note demo "$what did not happen within $s s"
 }
 
-wait_value() { # tag value seconds
-    local n=$(($3 * 10))
-    while [ $n -gt 0 ]; do
-        [ "$(xml_get "$1")" == "$2" ] && return 0
-        sleep 0.1
-        n=$((n - 1))
-    done
-    return 1
-}
+web() { curl -s -m 20 "$@"; } # the box's own web server, from inside
 
 inside() {
-    cat >"$PLAYUSB" <<'EOF'
-<?xml version="1.0" encoding="utf-8"?>
-<playusb>
-<url></url>
-<position>0</position>
-<length>0</length>
-<playstate>STOPPED</playstate>
-<volume>50</volume>
-<seek>0</seek>
-<startposition>0</startposition>
-<songname></songname>
-<loop>0</loop>
-</playusb>
-EOF
-    if command -v udisk_scan >/dev/null; then
-        udisk_scan
-        echo "udisk_scan wrote the disk list (status $?)" >>/box/out/timeline
-    fi
+    export LD_PRELOAD= # the script's own waits are real ones
+    source "$BOX_SRC/host/box/box_day.sh"
+    day_morning
+    local port
+    port=$(cat /box/out/web_port 2>/dev/null)
+    echo "demo: the box's web interface: http://127.0.0.1:$port/"
+    for d in dorvu wan_watch wifi_survey renderer_ctl wifi_watch; do inside_wait "$d running" 30 runs $d; done
+    inside_wait "a lease on the WAN port" 60 eval '[ -n "$(eth0_address)" ]'
+    note demo "the WAN port has $(eth0_address)"
+
+    udisk_scan
+    note udisk_scan "wrote $D/.udisklist (status $?)"
     cp "$D/.udisklist" /box/out/udisklist 2>/dev/null
+    /etc/init.d/dorvu restart
+    note demo "/etc/init.d/dorvu restart, so the player reads the new list"
+    inside_wait "dorvu playing" 45 eval '[ "$(xml_get playstate)" = PLAYING ]'
 
-    watch_playusb &
-    local watcher=$!
-    LD_PRELOAD=$DEMO_I2S dorvu --log >/box/out/dorvu.log 2>&1 &
-    local pid=$!
-    note "started dorvu --log (pid $pid); <url> is empty, so it plays the list's first entry"
-
-    wait_value playstate PLAYING 5
-    sleep 3
-    note "volume 50 -> 90"
-    web_set volume 90
-    local first
-    first=$(xml_get url)
-    note "waiting for $(basename "$first") to end and the next entry to begin"
-    local n=200
-    while [ "$(xml_get url)" == "$first" ] && [ $n -gt 0 ]; do sleep 0.1; n=$((n - 1)); done
-    wait_value playstate PLAYING 5
-    sleep 2
-    note "seek to 5 s"
-    web_set seek 5
-    sleep 2
-    note "pause"
-    web_set playstate PAUSE
-    sleep 3
-    note "resume"
-    web_set playstate PLAYING
-    sleep 2
-    # Picked in the middle of a song: the daemon rewrites the whole file from
-    # its last read, so a request made while it changes songs could be lost.
-    local pick=${SONGS[3]}
-    [ "$(xml_get url)" == "$D/$pick" ] && pick=${SONGS[0]}
-    note "pick $pick by URL"
-    web_set url "$D/$pick"
-    sleep 6
-    note "SIGTERM (as 'killall dorvu' sends it)"
-    kill -TERM "$pid"
-    wait "$pid"
-    local status=$?
-    printf '%s  dorvu exited with status %d\n' "$(stamp)" "$status" >>/box/out/timeline
-    sleep 0.3
-    kill "$watcher"
+    if [ "$1" = --web ]; then
+        echo "demo: the box runs until Ctrl-C (open the address above in a browser)"
+        while [ ! -f /box/out/stop ]; do sleep 0.5; done
+        note demo "Ctrl-C: the demo ends"
+    else
+        stretch
+    fi
+    kill "$WATCHER" 2>/dev/null
+    day_timeline >/box/out/timeline
     cp "$PLAYUSB" /box/out/playusb.final.xml
 }
 
+# The stretch of a day, through the box's own interfaces.
+stretch() {
+    bsleep 4
+    note web "volume 80 (CGI play)"
+    web -d 'action=volume&value=80' http://127.0.0.1/cgi-bin/web/play >/dev/null
+    bsleep 6
+    local cur pick="" u
+    cur=$(xml_get url)
+    for u in $(grep -o '"url":"[^"]*"' "$D/.udisklist" | sed 's/"url":"\(.*\)"/\1/'); do
+        [ "$u" != "$cur" ] && pick=$u
+    done
+    note web "picks ${pick##*/} (CGI play)"
+    web --data-urlencode action=pick --data-urlencode "url=$pick" http://127.0.0.1/cgi-bin/web/play >/dev/null
+    inside_wait "the picked song playing" 30 eval '[ "$(xml_get songname)" = "'"${pick##*/}"'" ]'
+    bsleep 4
+
+    wifi_link_drop 11
+    inside_wait "wifi_survey moving the radio to channel 11" 100 eval '[ "$(uci_get wireless.radio0.channel)" = 11 ]'
+    inside_wait "the access point running again" 30 ap_runs
+    wifi_link_back
+    bsleep 4
+
+    local old
+    old=$(clients eth0)
+    box_cable out
+    note demo "WAN cable pulled"
+    inside_wait "wan_watch restarting the eth0 DHCP client" 45 eval '[ "$(clients eth0)" != "'"$old"'" ]'
+    bsleep 5
+    box_cable in
+    note demo "WAN cable plugged in"
+    inside_wait "a lease again" 60 eval '[ -n "$(eth0_address)" ]'
+    note demo "the WAN port has $(eth0_address)"
+    bsleep 4
+
+    note web "firmware upload ($(wc -c </box/out/good.bin) bytes, multipart to the upload CGI)"
+    local answer
+    answer=$(curl -s -m 120 -F "firmware=@/box/out/good.bin;type=application/octet-stream" \
+        http://127.0.0.1/cgi-bin/fw_upgrade)
+    note web "answer: $answer"
+    cmp -s /tmp/fwupgrade /box/out/good.bin && note demo "/tmp/fwupgrade staged: the box would now write it and reboot"
+    bsleep 8
+}
+
 if [ "${1:-}" == "--inside" ]; then
-    inside
+    inside "${2:-}"
     exit 0
 fi
 
 # ---- on the PC ----------------------------------------------------------------
 
+mode=${1:-}
+[ -z "$mode" ] || [ "$mode" == --web ] || { echo "usage: ./demo.sh [--web]" >&2; exit 2; }
 cd "$here"
 ./setup.sh || exit 1
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" >/dev/null || exit 1
 fi
-echo "demo: building dorvu and the I2S stand-in in $build"
-cmake --build "$build" -j"$(nproc)" --target dorvu i2s_standin 2>&1 | grep -E 'error|warning' || true
-[ -x "$build/bin/dorvu" ] && [ -f "$build/lib/libi2s_standin.so" ] || { echo "demo: build failed" >&2; exit 1; }
-cmake --build "$build" -j"$(nproc)" --target udisk_scan >/dev/null 2>&1 || true
+targets=(dorvu udisk_scan wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade nor uci_cli
+    timewarp wlan_standin i2s_standin)
+echo "demo: building the box's programs and stand-ins in $build"
+nice cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" 2>&1 | grep -E 'error|warning' || true
+for p in dorvu udisk_scan wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade uci; do
+    [ -x "$build/bin/$p" ] || { echo "demo: build failed ($p)" >&2; exit 1; }
+done
+for l in timewarp wlan_standin i2s_standin; do
+    [ -f "$build/lib/lib$l.so" ] || { echo "demo: build failed (lib$l.so)" >&2; exit 1; }
+done
 
 rm -rf "$demo"
-mkdir -p "$demo/disk" "$demo/config" "$demo/out"
+mkdir -p "$demo/disk" "$demo/config" "$demo/out/fake" "$demo/out/wlan"
+out=$demo/out
 echo "demo: generating songs on the simulated disk $demo/disk"
 gen() { # name seconds frequency rate channels
     ffmpeg -loglevel error -nostdin -y -f lavfi \
         -i "sine=frequency=$3:duration=$2:sample_rate=$4" -ac "$5" "$demo/disk/$1" || exit 1
 }
-gen "${SONGS[0]}" 12 440 44100 2
-gen "${SONGS[1]}" 12 554 44100 1
-gen "${SONGS[2]}" 12 659 22050 2
-gen "${SONGS[3]}" 12 880 48000 2
+gen "${SONGS[0]}" 20 440 44100 2
+gen "${SONGS[1]}" 20 554 44100 1
+gen "${SONGS[2]}" 20 659 22050 2
+gen "${SONGS[3]}" 20 880 48000 2
+python3 tests/fw_upgrade/fw_fixture.py image "$out/good.bin" || exit 1
+# The box's settings: the play-state file, the wired WAN on DHCP, the client
+# network "Home" on WPA2 with the radio on channel 6.
+cp tests/box/day_config/* "$demo/config/"
+# The client link is up; "wifi up" brings hostapd back; "Home" is on channel 6.
+: >"$out/fake/ClientStatus.sh.up"
+echo 1 >"$out/fake/wifi.up_after"
+printf 'cell 00:11:22:33:44:03\nfreq 2437\nqual 60 -50 0\nencode on\nessid Home\nie 30140100000FAC040100000FAC040100000FAC020000\n' \
+    >"$out/wlan/scenario"
+: >"$out/calls"
 
-if [ -x "$build/bin/udisk_scan" ]; then
-    echo "demo: udisk_scan will write the disk list inside the box"
+# The stretch runs the box's clock 8-fold fast; --web runs it in real time.
+warp=8
+[ "$mode" == --web ] && warp=1
+if [ "$mode" == --web ]; then
+    echo "demo: booting the box; its web interface comes next"
 else
-    # The list as udisk_scan writes it: one line, entries in directory order.
-    text='{"Playlist":['
-    for name in $(ls -U "$demo/disk"); do
-        text+=$(printf '{"url":"%s/%s","title":"%s","type":2,"startpos":0,"length":0},' "$D" "$name" "$name")
-    done
-    printf '%s' "${text%,}]}" >"$demo/disk/.udisklist"
-    echo "demo: wrote the disk list by script (udisk_scan is not built)"
+    echo "demo: booting the box and driving a stretch of its day (about a minute)..."
 fi
-
-echo "demo: running the box for about 45 seconds..."
-"$here/host/box/boxrun" --bin "$build/bin" --disk "$demo/disk" --config "$demo/config" \
-    --out "$demo/out" --env DEMO_I2S="$build/lib/libi2s_standin.so" --env BUILD="$build" \
-    -- bash "$here/demo.sh" --inside
-rc=$?
+# The box in a session of its own: Ctrl-C here ends it in order.
+setsid "$here/host/box/boxrun" --boot --upstream dhcp --web "${WEB_PORT:-0}" --bin "$build/bin" \
+    --disk "$demo/disk" --config "$demo/config" --out "$out" \
+    --daemon "hostapd -P /var/run/wifi-phy0.pid -B /var/run/hostapd-phy0.conf" \
+    --daemon "wpa_supplicant -B -P /var/run/wpa_supplicant-wlan1.pid -D nl80211 -i wlan1 -c /var/run/wpa_supplicant-wlan1.conf" \
+    --env LD_PRELOAD="$build/lib/libtimewarp.so $build/lib/libwlan_standin.so $build/lib/libi2s_standin.so" \
+    --env TIMEWARP=$warp --env BOX_I2S_SPEED=$warp --env BOX_SRC="$here" \
+    -- bash "$here/demo.sh" --inside "$mode" &
+box=$!
+# Ctrl-C: with --web the box ends its day in order and the rest is shown;
+# during the stretch it simply ends.
+interrupted=0
+if [ "$mode" == --web ]; then
+    trap ': >"$out/stop"' INT
+else
+    trap 'interrupted=1; kill $box 2>/dev/null' INT
+fi
+while :; do
+    wait $box
+    rc=$?
+    kill -0 $box 2>/dev/null || break # a trapped Ctrl-C ends the wait, not the box
+done
+trap - INT
+[ $interrupted -eq 0 ] || { echo "demo: interrupted" >&2; exit 130; }
 [ $rc -eq 0 ] || { echo "demo: the box run failed (status $rc)" >&2; exit 1; }
 
-out=$demo/out
 echo
-echo "== The disk list dorvu read ($D/.udisklist) =="
+echo "== The disk list udisk_scan wrote (/tmp/mnt/sda1/.udisklist) =="
 cat "$out/udisklist" 2>/dev/null
 echo
 echo
-echo "== What happened, second by second =="
+echo "== The box's day (box seconds; its clock ran ${warp}-fold fast) =="
 cat "$out/timeline"
 echo
 echo "== The play-state file at the end =="
 cat "$out/playusb.final.xml"
 echo
 echo "== Requests the I2S device received ($out/i2s/journal) =="
-cat "$out/i2s/journal"
+grep -v '^write' "$out/i2s/journal" 2>/dev/null | uniq -c | awk '{ $1 = ($1 > 1 ? $1 "x" : ""); print "  " $0 }'
 echo
 echo "== What the box played =="
 for w in "$out"/i2s/pcm-*.wav; do
@@ -185,5 +210,9 @@ for w in "$out"/i2s/pcm-*.wav; do
     printf '  %s  (%s s)\n' "$w" "${secs:-?}"
 done
 echo
-echo "dorvu's own log: $out/dorvu.log"
-echo "Listen with e.g.: ffplay $out/i2s/pcm-1.wav"
+if /usr/bin/python3 host/box/box_day_plot.py "$out/timeline" "$demo/day.svg" "$demo/day.png"; then
+    echo "The picture of the day (one lane per program): $demo/day.svg (and day.png)"
+else
+    echo "demo: no picture (python3-matplotlib?)" >&2
+fi
+echo "The box's logs: $out/ (calls, journal, udhcpd.log); listen with e.g. ffplay $out/i2s/pcm-1.wav"

@@ -16,6 +16,8 @@ constexpr size_t FW_BODY_MAX = FW_IMAGE_SIZE + 1048576;
 constexpr int FW_IDLE_MS = 60000;
 
 constexpr const char* FW_STAGING = "/tmp/fwupgrade";
+// Appended to the staging path: where the image is written until it is whole.
+constexpr const char* FW_STAGING_PART = ".part";
 constexpr const char* FW_LOCK = "/var/lock/fw_upgrade.lock";
 constexpr const char* FW_RM_FORMAT = "rm -f %s";
 constexpr const char* FW_SYNC = "sync";

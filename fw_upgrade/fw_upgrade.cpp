@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 #include "fw_body.h"
 #include "fw_consts.h"
@@ -79,8 +80,10 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup&
 
     stop_services(hooks);
 
-    UniqueFile file = create_staging(staging);
-    if (!file) return refuse(out, FW_ERR_CREATE);
+    // From here on every return removes the image's temporary file, and a
+    // killed run leaves it under that name alone.
+    Staging stage;
+    if (!stage.create(staging)) return refuse(out, FW_ERR_CREATE);
 
     Body body(static_cast<uint8_t*>(malloc(len)));
     if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
@@ -97,12 +100,15 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup&
     if (!name_mark_ok(mark)) return fail_name(out, staging, hooks, name);
     if (!image_checksum_ok(image)) return fail(out, staging, hooks, FW_ERR_CHECKSUM);
 
-    if (fwrite(image, 1, FW_IMAGE_SIZE, file.get()) < FW_IMAGE_SIZE)
-        return fail(out, staging, hooks, FW_ERR_WRITE);
+    FILE* file = stage.file();
+    if (fwrite(image, 1, FW_IMAGE_SIZE, file) < FW_IMAGE_SIZE) return fail(out, staging, hooks, FW_ERR_WRITE);
     // What stdio still holds goes out now: a failure there is a lost write.
-    if (fflush(file.get()) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
-    bool back_ok = staged_image_ok(file.get());
-    if (file.reset() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    if (fflush(file) != 0 || fsync(fileno(file)) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    bool back_ok = staged_image_ok(file);
+    if (stage.close() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
     if (!back_ok) return fail_name(out, staging, hooks, name);
+    // Something put at the staging path meanwhile is not ours to replace
+    // or remove: the answer is that of a path that can't be created.
+    if (!stage.place()) return refuse(out, FW_ERR_CREATE);
     return 0;
 }

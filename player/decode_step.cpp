@@ -37,6 +37,7 @@ StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
             dlog("write error!\n");
             return STEP_FAILED;
         }
+        song_media().wrote_audio = true;
         data += n;
         size -= size_t(n);
     }
@@ -145,9 +146,11 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
     }
     AVPacket* pkt = song_media().packet.get();
     PacketUnref unref{pkt};
+    ReadBound& bound = song_media().bound;
     for (;;) {
         if (av_read_frame(ctx->fmt_ctx, pkt) < 0) {
             dlog("Didn't find audio stream!\n");
+            if (bound.hit()) dlog("no frame within %lld bytes\n", (long long)FRAME_READ_LIMIT);
             av_packet_unref(pkt);
             play_out(ctx);
             return -1;
@@ -155,6 +158,7 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
         if (pkt->stream_index == ctx->stream_index) break;
         av_packet_unref(pkt);
     }
+    bound.allow(FRAME_READ_LIMIT);
     update_position(ctx, pkt);
     if (avcodec_send_packet(ctx->codec_ctx, pkt) < 0) {
         printf("==== decode error!\n");

@@ -30,6 +30,7 @@ void close_decoder() {
     FormatPtr(ctx->fmt_ctx).reset();
     ctx->codec_ctx = nullptr;
     ctx->fmt_ctx = nullptr;
+    s_media.bound.detach();
     release_song_media();
 }
 
@@ -62,6 +63,16 @@ static int last_audio_stream(const AVFormatContext* fmt) {
     return found;
 }
 
+namespace {
+struct BoundRelease {
+    ReadBound& bound;
+    bool keep = false;
+    ~BoundRelease() {
+        if (!keep) bound.detach();
+    }
+};
+}  // namespace
+
 // One attempt; on success the contexts are in ctx and the stream's index is
 // returned, else -1 and nothing stays open.
 static int open_attempt(player_ctx* ctx, const char* name) {
@@ -72,15 +83,31 @@ static int open_attempt(player_ctx* ctx, const char* name) {
         dlog(" Can't open %s!\n", name);
         return -1;
     }
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, name, nullptr, nullptr) < 0) {
+    // The bound outlives the context it watches: the context is closed
+    // first (declared after), then the bound let go of it.
+    ReadBound& bound = s_media.bound;
+    BoundRelease release{bound};
+    AVDictionary* opts = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    int opened = raw ? song_open_options(&opts, PROBE_SIZE, PROBE_DURATION_US) : AVERROR(ENOMEM);
+    if (opened >= 0) {
+        bound.attach(raw);
+        bound.allow(HEADER_READ_LIMIT);
+        opened = avformat_open_input(&raw, name, nullptr, &opts);  // frees raw on failure
+    } else {
+        avformat_free_context(raw);
+    }
+    av_dict_free(&opts);
+    if (opened < 0) {
         dlog(" Can't open %s!\n", name);
         return -1;
     }
     FormatPtr fmt(raw);
-    fmt->probesize = PROBE_SIZE;
-    fmt->max_analyze_duration = PROBE_DURATION_US;
-    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return -1;
+    bound.allow(FRAME_READ_LIMIT);
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) {
+        if (bound.hit()) dlog("no frame within %lld bytes in %s\n", (long long)FRAME_READ_LIMIT, name);
+        return -1;
+    }
     av_dump_format(fmt.get(), 0, name, 0);
 
     int index = last_audio_stream(fmt.get());
@@ -111,8 +138,12 @@ static int open_attempt(player_ctx* ctx, const char* name) {
         dlog("Failed to open codec!\n");
         return -1;
     }
+    s_media.wrote_audio = false;
     s_media.packet = std::move(packet);
     s_media.frame = std::move(frame);
+    // The first frame is searched for within the same bound as every later one.
+    bound.allow(FRAME_READ_LIMIT);
+    release.keep = true;
     ctx->fmt_ctx = fmt.release();
     ctx->codec_ctx = codec.release();
     return index;

@@ -29,6 +29,58 @@ int32_t player_state() {
     return g_player ? g_player->state : STATE_STOPPED;
 }
 
+// Entries in a row that gave nothing to play, and whether the next entry
+// is due after a failed open. Guarded by g_player_lock.
+static int32_t s_unplayable_run = 0;
+static bool s_skip_due = false;
+
+void start_play_run() {
+    MutexHold p(&g_player_lock);
+    s_unplayable_run = 0;
+    s_skip_due = false;
+}
+
+bool take_skip_due() {
+    MutexHold p(&g_player_lock);
+    bool due = s_skip_due;
+    s_skip_due = false;
+    return due;
+}
+
+// One more entry without audio: whether the list still holds one not tried
+// in this run. count is the list's size, taken before the lock.
+static bool next_after_unplayable(int count) {
+    MutexHold p(&g_player_lock);
+    if (g_list_mode != LIST_MODE_PLAYLIST) return false;
+    if (++s_unplayable_run >= count) {
+        dlog("no song to play in %d entries\n", s_unplayable_run);
+        s_unplayable_run = 0;
+        return false;
+    }
+    return true;
+}
+
+bool song_ended_goes_on() {
+    int count = playlist_size();
+    {
+        MutexHold p(&g_player_lock);
+        if (song_media().wrote_audio) {
+            s_unplayable_run = 0;
+            return g_list_mode == LIST_MODE_PLAYLIST;
+        }
+    }
+    return next_after_unplayable(count);
+}
+
+// "STOPPED" once nothing plays, the file before g_playstate: the poll takes
+// a file that differs from g_playstate as a request, and "PLAYING" left in
+// the file with "STOPPED" believed would start the song again.
+static void publish_stopped() {
+    int r = setxmlPlaystate("STOPPED");
+    set_playstate_text("STOPPED");
+    if (r != 0) post_pending_write(PENDING_PLAYSTATE);
+}
+
 static void close_device() {
     if (i2s_close() != 0) {
         dlog("aclose failed!\n");
@@ -82,6 +134,10 @@ int player_play() {
     }
     if (!opened) {
         take_command(ctx);
+        publish_stopped();
+        bool next = next_after_unplayable(playlist_size());
+        MutexHold p(&g_player_lock);
+        s_skip_due = next;
         return 0;
     }
     if (start != 0) player_seek(ctx, 0);
@@ -145,10 +201,11 @@ int player_seek(player_ctx* ctx, int32_t offset) {
          (long long)ts, ctx->stream_index, AVSEEK_FLAG_BACKWARD);
     // To the packet at or before the target, whose samples up to it are then
     // dropped (decode_step.cpp); where there is none, as near after it as
-    // the demuxer can.
+    // the demuxer can. The search for it gets a read bound of its own.
     SongMedia& media = song_media();
     media.play_from = -1;
     if (ctx->fmt_ctx) {
+        media.bound.allow(FRAME_READ_LIMIT);
         if (av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
             if (has_stream && ctx->codec_ctx && ctx->codec_ctx->sample_rate > 0)
                 media.play_from = av_rescale_q(ts, ctx->fmt_ctx->streams[ctx->stream_index]->time_base,
@@ -191,6 +248,9 @@ int Nset_uri(player_ctx* ctx, const char* url) {
     note_url_seen(url);
     {
         MutexHold p(&g_player_lock);
+        // A request of its own: no pass over unplayable entries goes on.
+        s_unplayable_run = 0;
+        s_skip_due = false;
         ctx->duration_us = 0;
         __singlesong.length = 0;
         __singlesong.position = 0;

@@ -24,3 +24,14 @@ int player_free();
 
 // ctx->state read under g_player_lock.
 int32_t player_state();
+
+// Songs that give nothing to play. In playlist mode such an entry is passed
+// over for the next one, until a whole pass of the list in a row gave
+// nothing; whenever nothing plays, the file reads "STOPPED".
+// A play the web interface asked for (CMD_PLAY) starts a new run.
+void start_play_run();
+// Whether an entry failed to open and the next one is due; clears it.
+bool take_skip_due();
+// The song that has just ended: whether the next entry is to follow (false
+// after a whole pass without a song that played, or outside a list).
+bool song_ended_goes_on();

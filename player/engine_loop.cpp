@@ -11,6 +11,7 @@
 static void take_and_run_command(player_ctx* ctx, bool* quit) {
     switch (take_command(ctx)) {
     case CMD_PLAY:
+        start_play_run();
         player_play();
         break;
     case CMD_STOP: {
@@ -81,7 +82,10 @@ int dorvu_loop(player_ctx* ctx) {
             g_song_ended = 1;
         }
         if (song_finished(ctx)) {
+            bool next = song_ended_goes_on();
             n_stop();
+            if (next) play_next_song(ctx);
+        } else if (take_skip_due()) {
             play_next_song(ctx);
         }
     }

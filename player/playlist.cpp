@@ -137,6 +137,11 @@ void playlist_release() {
     release_locked();
 }
 
+int playlist_size() {
+    MutexHold list(&s_list_lock);
+    return g_playlist ? g_playlist_count : 0;
+}
+
 int updatelistnumber(const char* url) {
     dlog("====%s ENTER====\n", "updatelistnumber");
     if (!url) return 0;

@@ -36,3 +36,5 @@ int updatenumbyposition(int start);
 // order, else the next, wrapping) and loads that entry into g_cur_url as
 // playlistGet_song does. Always 0.
 int playlist_next();
+// Number of entries of the current parse (0 without one).
+int playlist_size();

@@ -118,7 +118,8 @@ char* getIxmlValue(const char* tag) {
     size_t off = 0, len = 0;
     if (!tag_find_value(g_doc, strlen(g_doc), tag, &off, &len)) {
         dlog("curNode == NULL in %s %d \n", "getIxmlValue", 125);
-        printf("g_doc=%s\n", g_doc);
+        // Only with "--log": a garbled file would print it on every read.
+        dlog("g_doc=%s\n", g_doc);
         return nullptr;
     }
     if (!fits_bounded(XML_VALUE_SIZE, len)) {
@@ -189,6 +190,68 @@ int setIxmlValue(const char* tag, const char* value) {
     return edit_locked(tag, value);
 }
 
+// The last document, read or written, that held all nine values: what a
+// garbled file is written again from. Guarded by g_doc_lock.
+static char s_whole[XML_DOC_SIZE];
+static bool s_have_whole = false;
+// A garbled file seen by the last repair check (one poll cycle ago).
+static bool s_garbled_seen = false;
+
+static const char* const PLAYSTATE_TAGS[] = {"<url>",  "<position>", "<length>",
+                                             "<playstate>", "<volume>", "<seek>",
+                                             "<startposition>", "<songname>", "<loop>"};
+
+static bool holds_every_tag(const char* doc) {
+    size_t len = strlen(doc), off = 0, vlen = 0;
+    for (const char* tag : PLAYSTATE_TAGS)
+        if (!tag_find_value(doc, len, tag, &off, &vlen)) return false;
+    return true;
+}
+
+// Keeps doc as the last whole document when it is one.
+static void note_whole_locked(const char* doc) {
+    if (!holds_every_tag(doc)) return;
+    copy_bounded(s_whole, sizeof s_whole, doc);
+    s_have_whole = true;
+}
+
+static int save_locked();
+
+int repair_playstate_file(const char* state) {
+    MutexHold lock(&g_doc_lock);
+    char* now = xmlParseFile(s_path);
+    if (!now) {
+        s_garbled_seen = false;  // gone or unreadable: not a garbled file
+        return 0;
+    }
+    bool whole = holds_every_tag(now);
+    if (whole) note_whole_locked(now);
+    free(now);
+    if (whole || !s_have_whole) {
+        s_garbled_seen = false;
+        return 0;
+    }
+    // The web interface rewrites the file in place, so it may be seen cut
+    // for a moment: only a file still garbled a cycle later is rewritten.
+    if (!s_garbled_seen) {
+        s_garbled_seen = true;
+        return 0;
+    }
+    s_garbled_seen = false;
+    char doc[XML_DOC_SIZE];
+    long n = tag_replace_value(s_whole, strlen(s_whole), "<playstate>", state, tag_value_cut(state),
+                               doc, sizeof doc);
+    if (n < 0) return -1;
+    char* copy = (char*)malloc((size_t)n + 1);
+    if (!copy) return -1;
+    memcpy(copy, doc, (size_t)n + 1);
+    free(g_doc);
+    g_doc = copy;
+    if (save_locked() != 0) return -1;
+    dlog("garbled file written again in %s\n", "repair_playstate_file");
+    return 1;
+}
+
 // iSavexmlfile without the closing "sync"; the caller holds g_doc_lock.
 static int save_locked() {
     if (!g_doc) {
@@ -205,10 +268,22 @@ static int save_locked() {
     }
     if (write_file_atomic(s_path, g_doc, strlen(g_doc), ATOMIC_KEEP_OWNER | ATOMIC_FOLLOW_LINKS,
                           saves_open) != 0) {
+        int err = errno;
         dlog("filename == NULL in %s %d\n", "iSavexmlfile", 206);
+        errno = err;
         return -1;
     }
+    note_whole_locked(g_doc);
     return 0;
+}
+
+// A stop on a full disk: "STOPPED" over "PLAYING" has the same length, so
+// it may go into the file in place (see overwrite_value_in_place). Other
+// values and other lengths wait for space.
+static bool stop_in_place(const char* tag, const char* value, int err) {
+    if (err != ENOSPC && err != EDQUOT) return false;
+    if (strcmp(tag, "<playstate>") != 0 || strcmp(value, "STOPPED") != 0) return false;
+    return overwrite_value_in_place(tag, value) == 0;
 }
 
 int iSavexmlfile() {
@@ -254,7 +329,7 @@ static int set_value(const char* tag, const char* value, const char* name, int n
             return 1;
         }
         // A lost save is a failure too: the callers' retries rely on it.
-        if (save_locked() != 0) return 1;
+        if (save_locked() != 0 && !stop_in_place(tag, value, errno)) return 1;
     }
     run_shell("sync");
     return 0;

@@ -33,6 +33,18 @@ void reopen_playstate_saves();
 // 0, or -1 when the file cannot be read, has no such tag or cannot be
 // replaced.
 int write_stopped_to_file();
+// When /etc/config is full the replacement file cannot be made. A value of
+// the same length may then be overwritten in the file itself: no new block
+// is needed and the file's size stays. Only the value's bytes are written,
+// and only while the file still holds tag with a value of that length (the
+// web interface may be rewriting it). Safe in a signal handler. 0, or -1.
+int overwrite_value_in_place(const char* tag, const char* value);
+// Writes the file again whole when it lacks any of the nine values (left
+// empty or cut by a rewrite that failed) on two calls in a row, one poll
+// cycle apart: from the last whole document read or written, with state in
+// <playstate>. 1 when it was written, 0 when nothing was to be done, -1
+// when the write failed.
+int repair_playstate_file(const char* state);
 // Removes temporary files that an interrupted save left beside the file.
 void remove_playstate_leftovers();
 

@@ -75,7 +75,39 @@ void sync_folder_of(const char* path) {
     close(fd);
 }
 
+bool full_disk(int err) { return err == ENOSPC || err == EDQUOT; }
+
 }  // namespace
+
+int overwrite_value_in_place(const char* tag, const char* value) {
+    char target[PATH_MAX];
+    if (resolve_links(playstate_path(), target, sizeof target) != 0) return -1;
+    int fd = open(target, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char doc[XML_DOC_SIZE];
+    struct stat st;
+    long len = -1;
+    // Read through the descriptor that will write: the bytes checked are
+    // the bytes overwritten.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size < sizeof doc) {
+        ssize_t r = pread(fd, doc, (size_t)st.st_size, 0);
+        if (r == st.st_size) len = (long)r;
+    }
+    size_t off = 0, vlen = 0, want = strlen(value);
+    bool ok = len >= 0 && tag_find_value(doc, (size_t)len, tag, &off, &vlen) && vlen == want;
+    if (ok && memcmp(doc + off, value, want) != 0) {
+        // Last look right before the write: a file the web interface is
+        // rewriting at this moment (shorter, or other bytes there) is left
+        // to it rather than written into.
+        char now[XML_VALUE_SIZE];
+        struct stat again;
+        ok = want <= sizeof now && fstat(fd, &again) == 0 && again.st_size == st.st_size &&
+             pread(fd, now, want, (off_t)off) == (ssize_t)want && memcmp(now, doc + off, want) == 0 &&
+             pwrite(fd, value, want, (off_t)off) == (ssize_t)want && fsync(fd) == 0;
+    }
+    if (close(fd) != 0) ok = false;
+    return ok ? 0 : -1;
+}
 
 int write_stopped_to_file() {
     char target[PATH_MAX];
@@ -101,16 +133,17 @@ int write_stopped_to_file() {
     int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST && unlink(tmp) == 0)
         fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
+    if (fd < 0) return full_disk(errno) ? overwrite_value_in_place("<playstate>", STOPPED_TEXT) : -1;
     if (fchown(fd, st.st_uid, st.st_gid) != 0) {
         // not privileged: the file stays ours
     }
     bool ok = fchmod(fd, st.st_mode & 07777) == 0 && write_all(fd, edited, (size_t)n) &&
               fsync(fd) == 0;
+    int err = ok ? 0 : errno;
     if (close(fd) != 0) ok = false;
     if (!ok || rename(tmp, target) != 0) {
         unlink(tmp);
-        return -1;
+        return full_disk(err) ? overwrite_value_in_place("<playstate>", STOPPED_TEXT) : -1;
     }
     sync_folder_of(target);
     return 0;

@@ -60,6 +60,11 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
         sleep_s(1);
         return 0;
     }
+    {
+        char believed[PLAYSTATE_SIZE];
+        playstate_text(believed, sizeof believed);
+        repair_playstate_file(believed);
+    }
 
     // The stop of a new URL resets <startposition>, so a start position sent
     // with the URL is read before it.

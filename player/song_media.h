@@ -5,6 +5,7 @@
 
 #include "ffmpeg_handles.h"
 #include "pcm_convert.h"
+#include "read_bound.h"
 
 struct SongMedia {
     PacketPtr packet;
@@ -16,6 +17,10 @@ struct SongMedia {
     // of a packet, which for Monkey's Audio can lie 27 s before the target.
     int64_t next_sample = -1;
     int64_t play_from = -1;
+    // Installed on the format context while one is open.
+    ReadBound bound;
+    // Whether the open song has given the device any audio yet.
+    bool wrote_audio = false;
     // Aligned for the 16-bit samples the converter writes.
     alignas(8) uint8_t pcm[PCM_BUFFER_SIZE];
 };

@@ -20,12 +20,18 @@ std::string disk_list_path(const DiskScan& s) { return std::string(s.mount_dir) 
 
 int build_disk_list(DiskScan& s, const char* list_path, AtomicStream& out) {
     s.music_count = count_music_files(s);
-    if (s.music_count == 0) return 0;
+    if (s.music_count <= 0) return 0;
     if (!out.open(list_path)) return 0;
     fputs(LIST_OPENING, out.file());
     int written = 0;
-    // The directory changed since the count: finishing would eat the "[".
-    if (!write_list_entries(s, out.file(), &written) || written == 0) {
+    if (!write_list_entries(s, out.file(), &written)) {
+        out.discard();
+        return 0;
+    }
+    // The music went between the count and this walk; finishing would eat
+    // the "[".
+    if (written == 0) {
+        s.music_count = 0;
         out.discard();
         return 0;
     }
@@ -54,6 +60,9 @@ int udisk_scan(const char* mounts_path) {
     // opening a FIFO would block for ever.
     if (is_regular_file(list_path.c_str())) {
         bool current = check_disk_list(s, list_path.c_str());
+        // A directory that could not be read whole may hold all the music
+        // the list names.
+        if (s.music_count < 0) return SCAN_NO_LIST;
         if (s.music_count == 0) {
             remove_list(list_path.c_str());
             return SCAN_NO_LIST;
@@ -65,7 +74,8 @@ int udisk_scan(const char* mounts_path) {
     AtomicStream out;
     int result = build_disk_list(s, list_path.c_str(), out);
     if (result == SCAN_WRITTEN && !finish_disk_list(out)) result = SCAN_NO_LIST;
-    // No list could be made: a stale one must not stay behind.
-    if (result == SCAN_NO_LIST) remove_list(list_path.c_str());
+    // The list goes only with the last music file; after any other failure
+    // (a directory read, a write, a full disk) the one there stays as it was.
+    if (result == SCAN_NO_LIST && s.music_count == 0) remove_list(list_path.c_str());
     return result;
 }

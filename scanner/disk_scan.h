@@ -31,6 +31,8 @@ struct DiskScan {
     char mount_dir[MOUNT_DIR_SIZE];  // the mount point followed by "/"
     char mount_esc[MOUNT_DIR_SIZE];  // the same as the list writes it
     size_t mount_esc_len;            // more than URL_MAX: no name fits
+    // Music files found by the latest walk; -1 when the directory could not
+    // be read whole, which tells nothing about what it holds.
     int music_count;
 };
 
@@ -57,7 +59,7 @@ bool escape_name(const DiskScan& s, const char* name, ListedName& n);
 // fits (the name's escaped length computed once).
 bool is_listed_name(const DiskScan& s, const char* name);
 
-// Music files in the top directory; 0 when it can't be opened.
+// Music files in the top directory; -1 when it can't be read whole.
 int count_music_files(const DiskScan& s);
 
 // Counts the music files into s.music_count and, in the same walk, tells
@@ -67,12 +69,13 @@ bool check_disk_list(DiskScan& s, const char* list_path);
 
 // Writes one entry per music file (one per track for an APE file with a
 // sheet), each followed by a comma, to out as it is made. Returns 1 when
-// the directory could be read, else 0; *written counts the entries.
+// the directory was read whole, else 0; *written counts the entries.
 int write_list_entries(const DiskScan& s, FILE* out, int* written);
 
 // Counts the music files again and, when there are any, writes the opening
 // and the entries to a new temporary file beside list_path, held in out.
-// 1 when at least one entry was written, else 0 (and nothing is left).
+// 1 when at least one entry was written, else 0 (and nothing is left);
+// s.music_count then tells whether the disk holds no music file (0).
 int build_disk_list(DiskScan& s, const char* list_path, AtomicStream& out);
 
 // Replaces the comma after the last entry with the closing and puts the

@@ -90,7 +90,7 @@ int count_music_files(const DiskScan& s) {
     int n = 0;
     while (const char* name = walk.next())
         if (is_listed_name(s, name)) n++;
-    return n;
+    return walk.failed() ? -1 : n;
 }
 
 bool check_disk_list(DiskScan& s, const char* list_path) {
@@ -108,7 +108,6 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
     // Names at their expected place are found at once; one automaton pass
     // over the text settles the rest.
     TopDirWalk walk(s.mount_dir);
-    if (!walk.opened()) return false;
     UrlCursor cursor(text.data(), len, s.mount_esc, s.mount_esc_len);
     NameMatcher rest;
     size_t left = 0;
@@ -119,6 +118,10 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
         if (!current || cursor.next_is(n.esc, n.len)) continue;
         rest.add(url_tail(n));
         left++;
+    }
+    if (walk.failed()) {
+        s.music_count = -1;
+        return false;
     }
     // The parsed tree costs far more memory than the text: a list with more
     // values than its entries could hold is stale before it is parsed.

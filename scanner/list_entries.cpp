@@ -40,7 +40,6 @@ int put_tracks(FILE* out, const DiskScan& s, const char* path, const ListedName&
 int write_list_entries(const DiskScan& s, FILE* out, int* written) {
     *written = 0;
     TopDirWalk walk(s.mount_dir);
-    if (!walk.opened()) return 0;
     char path[MOUNT_DIR_SIZE + NAME_MAX + 1];
     ListedName n;
     while (const char* name = walk.next()) {
@@ -58,5 +57,6 @@ int write_list_entries(const DiskScan& s, FILE* out, int* written) {
             (*written)++;
         }
     }
-    return 1;
+    // A read that failed half way would make a list of part of the disk.
+    return walk.failed() ? 0 : 1;
 }

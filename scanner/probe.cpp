@@ -1,10 +1,13 @@
 #include "probe.h"
 
+#include "probe_input.h"
+
 #include <climits>
 #include <memory>
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 }
 
 namespace {
@@ -14,11 +17,28 @@ struct InputCloser {
 };
 using UniqueInput = std::unique_ptr<AVFormatContext, InputCloser>;
 
+struct DictFree {
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+
 }  // namespace
 
 int probe_duration(const char* path) {
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return 0;
+    // Declared first: the format context must be closed before its reader.
+    BoundedInput in;
+    if (!in.open(path, PROBE_READ_MAX)) return 0;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return 0;
+    raw->pb = in.io();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Set before the open, so that the probing done inside it is bounded too.
+    AVDictionary* opts = nullptr;
+    av_dict_set_int(&opts, "probesize", PROBE_SIZE, 0);
+    av_dict_set_int(&opts, "analyzeduration", PROBE_DURATION_US, 0);
+    av_dict_set_int(&opts, "max_probe_packets", PROBE_PACKETS, 0);
+    int opened = avformat_open_input(&raw, path, nullptr, &opts);  // frees raw on failure
+    std::unique_ptr<AVDictionary, DictFree> left(opts);
+    if (opened < 0) return 0;
     UniqueInput ctx(raw);
     if (avformat_find_stream_info(ctx.get(), nullptr) < 0) return 0;
     bool audio = false;

@@ -9,9 +9,13 @@ class TopDirWalk {
 public:
     explicit TopDirWalk(const char* dir) : dir_(opendir(dir)) {}
     bool opened() const { return (bool)dir_; }
-    // The next regular file's name, or nullptr at the end.
+    // The next regular file's name, or nullptr at the end or on an error.
     const char* next();
+    // True when the directory could not be opened or a read of it failed:
+    // the names seen are then only part of what it holds.
+    bool failed() const { return !dir_ || failed_; }
 
 private:
     UniqueDir dir_;
+    bool failed_ = false;
 };

@@ -9,9 +9,12 @@
 import ctypes
 import os
 import shutil
+import select
 import signal
+import socket
 import subprocess
 import sys
+import threading
 
 SANDBOX_FAILED = 125
 
@@ -21,7 +24,7 @@ APPLETS = "sh ash killall pidof grep egrep fgrep awk sed wc ifconfig brctl kill 
 # reconfigure the host's network when there is no --net).
 FAKES = "reboot wifi hostapd cfg gorlin quorin udhcpc".split()
 # Helpers of the box itself, on PATH through /box/lib.
-BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable", "box_procd.py", "box_boot"]
+BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable", "box_boot"]
 # --boot: the OpenWrt package whose install rules and init scripts are used.
 PACKAGE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
                        "openwrt", "music-box")
@@ -394,6 +397,63 @@ def start_httpd(root, env):
         die("cannot start the web server")
 
 
+# --web: the web interface stand-in's pages and CGIs (host/web/), and the PC's
+# end of the web server (fd 4, listening on the PC's loopback).
+WEB_SRC = os.path.join(src_root, "host", "web")
+WEB_FD = 4
+
+
+def install_web(root):
+    shutil.copytree(WEB_SRC + "/www", root + "/usr/mips/www", dirs_exist_ok=True)
+    cgi = root + "/usr/mips/cgi-bin/web"
+    shutil.copytree(WEB_SRC + "/cgi-bin", cgi, dirs_exist_ok=True)
+    shutil.copy(here + "/web_iface.sh", cgi + "/web_iface.sh")
+    for name in os.listdir(cgi):
+        os.chmod(cgi + "/" + name, 0o755)
+
+
+def relay(pc):
+    """Carries one connection from the PC to the box's web server and back."""
+    box = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    try:
+        box.connect(("127.0.0.1", 80))
+        to = {pc: box, box: pc}  # the open reading ends and where they go
+        while to:
+            ready = select.select(list(to), [], [], 300)[0]
+            if not ready:
+                break  # idle for five minutes: a client that went away
+            for s in ready:
+                data = s.recv(65536)
+                if data:
+                    to[s].sendall(data)
+                    continue
+                # One side finished sending: pass the end on, keep the other way.
+                try:
+                    to[s].shutdown(socket.SHUT_WR)
+                except OSError:
+                    pass
+                del to[s]
+    except OSError:
+        pass
+    finally:
+        box.close()
+        pc.close()
+
+
+def serve_pc(listener):
+    while True:
+        pc, _ = listener.accept()
+        threading.Thread(target=relay, args=(pc,), daemon=True).start()
+
+
+def open_web(root):
+    listener = socket.socket(fileno=WEB_FD)
+    # /box/out: the --out folder when there is one, where the PC reads it.
+    with open(root + "/box/out/web_port", "w") as f:
+        f.write("%d\n" % listener.getsockname()[1])
+    return listener
+
+
 def status_of(st):
     return 128 + os.WTERMSIG(st) if os.WIFSIGNALED(st) else os.WEXITSTATUS(st)
 
@@ -417,6 +477,10 @@ def main():
         if status_of(st) != 0:
             die("cannot start the daemon '%s'" % line)
 
+    listener = None
+    if o.get("web") == "1":
+        listener = open_web(root)
+        install_web(root)
     if o.get("httpd") == "1":
         start_httpd(root, env)
 
@@ -429,6 +493,8 @@ def main():
     # The command is a child, not PID 1 (as on the box). Orphans come to us;
     # reap them all until the command itself ends.
     child = spawn(root, o.get("cwd", "/"), command, env)
+    if listener:
+        threading.Thread(target=serve_pc, args=(listener,), daemon=True).start()
     while True:
         pid, st = os.waitpid(-1, 0)
         if pid == child:

@@ -18,8 +18,12 @@ xml_get() { # tag
 web_set() {
     local text
     text=$(cat "$PLAYUSB") || return 1
+    # A failed edit leaves the file as it was, never empty.
     while [ $# -ge 2 ]; do
-        text=$(printf '%s\n' "$text" | sed "s|<$1>[^<]*|<$1>$2|")
+        text=$(sed "s|<$1>[^<]*|<$1>$2|" <<EOF
+$text
+EOF
+) || return 1
         shift 2
     done
     printf '%s\n' "$text" >"$PLAYUSB.web" && mv "$PLAYUSB.web" "$PLAYUSB"

@@ -7,7 +7,7 @@
 # hostapd dying, a firmware upload through the web server). Checks what must
 # hold across programs and prints the day's timeline.
 source "$BOX_SRC/tests/e2e/lib.sh"
-for p in dorvu udisk_scan wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade uci; do box_need $p; done
+for p in procd dorvu udisk_scan wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade uci; do box_need $p; done
 for l in timewarp wlan_standin i2s_standin; do
     [ -f "$BOX_BUILD/lib/lib$l.so" ] || { fail "lib$l.so was not built"; exit 1; }
 done

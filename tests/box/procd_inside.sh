@@ -12,7 +12,8 @@ LOG=/var/log/procd.log
 cat >/usr/bin/testd <<'D'
 #!/bin/sh
 echo "testd $1 $$" >>/tmp/testd.starts
-echo "hello from $1"
+echo "hello from $*"
+echo "oops from $*" >&2
 case "$1" in
     quick) exit 3 ;;
     run3) sleep 3; exit 0 ;;
@@ -43,13 +44,14 @@ S
 }
 starts() { cat /tmp/testd.starts 2>/dev/null | grep -c "^testd $1 "; }
 # The daemon's own processes: BusyBox sh runs "sleep" in a forked child that
-# keeps the script's command line, so such a child of one is left out.
+# keeps the script's command line, and that child outlives a killed script
+# for a moment. The supervisor starts each instance in a session of its own,
+# so an instance's process is the one that leads its session.
 pids_of() {
-    local all p pp
-    all=" $(ps | awk -v m="$1" '$0 ~ "/usr/bin/testd " m "$" { print $1 }' | tr '\n' ' ') "
-    for p in $all; do
-        pp=$(awk '{ print $4 }' /proc/$p/stat 2>/dev/null) || continue
-        case "$all" in *" $pp "*) ;; *) echo "$p" ;; esac
+    local p sid
+    for p in $(ps | awk -v m="$1" '$0 ~ "/usr/bin/testd " m "$" { print $1 }'); do
+        sid=$(awk '{ print $6 }' /proc/$p/stat 2>/dev/null) || continue
+        [ "$sid" = "$p" ] && echo "$p"
     done
 }
 stamp() { # first log line matching ERE -> its box time
@@ -72,7 +74,9 @@ initscript calm calm "3600 5 5"
 pid=$(pids_of calm)
 assert_eq 1 "$(printf '%s\n' "$pid" | grep -c .)" "calm: one process, shown as its own command line"
 kill -9 "$pid"
-check "calm: back after SIGKILL" wait_for 20 eval '[ -n "$(pids_of calm)" ] && [ "$(pids_of calm)" != '"$pid"' ]'
+# One look per try: a killed process may still show in a first one.
+back() { local p; p=$(pids_of "$1"); [ -n "$p" ] && [ "$p" != "$2" ]; }
+check "calm: back after SIGKILL" wait_for 20 back calm "$pid"
 check "calm: the end by signal is logged" grep -q "calm::instance1 pid $pid ended (signal 9)" $LOG
 
 # start of a running service keeps it; restart replaces it; running/enabled.
@@ -83,38 +87,71 @@ assert_eq "$pid" "$now" "start of a running service leaves it"
 [ "$pid" == "$now" ] || { grep calm $LOG; ps; } >&2
 check "running says yes" /etc/init.d/calm running
 /etc/init.d/calm restart
-new=$(pids_of calm)
-check "restart: another process" test -n "$new" -a "$new" != "$pid"
+check "restart: another process" wait_for 5 back calm "$pid"
 check "not enabled before enable" eval '! /etc/init.d/calm enabled'
 /etc/init.d/calm enable
 check "enable makes S50calm" test -L /etc/rc.d/S50calm -a -L /etc/rc.d/K50calm
 check "enabled after enable" /etc/init.d/calm enabled
+rm /etc/rc.d/K50calm
+check "not enabled without its K link" eval '! /etc/init.d/calm enabled'
+help=$(/etc/init.d/calm frobnicate)
+assert_status 0 $? "an unknown verb returns 0"
+check "an unknown verb prints the help" eval 'printf "%s\n" "$help" | grep -q "^Syntax: /etc/init.d/calm \[command\]"'
 /etc/init.d/calm disable
 check "disable removes the links" test ! -e /etc/rc.d/S50calm -a ! -e /etc/rc.d/K50calm
 
-# stop: SIGTERM, no respawn.
+# stop: SIGTERM, no respawn; it does not wait for the end.
 /etc/init.d/calm stop
-assert_eq "" "$(pids_of calm)" "stop: gone when stop returns"
+check "stop: gone soon after" wait_for 5 eval '[ -z "$(pids_of calm)" ]'
 check "running says no after stop" eval '! /etc/init.d/calm running'
 sleep 0.6  # 12 s of box time: more than the respawn timeout
 assert_eq "" "$(pids_of calm)" "stop: not respawned"
 
-# A daemon that ignores SIGTERM: SIGKILL after the 5 s term timeout.
-initscript stubborn stubborn "3600 5 5"
-/etc/init.d/stubborn start
+# A daemon that ignores SIGTERM: stop returns at once, SIGKILL after the
+# term timeout (5 s unless set; 20 s here, so that the checks between the
+# stop and the SIGKILL have a real second). restart does not wait either:
+# the new process starts once the old one has ended.
+initscript stubborn stubborn "3600 5 5" 'procd_set_param term_timeout ${tt:-5}'
+tt=20 /etc/init.d/stubborn start
 check "stubborn runs" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
 sleep 0.1
+old=$(pids_of stubborn)
 /etc/init.d/stubborn stop
-assert_eq "" "$(pids_of stubborn)" "stubborn: gone when stop returns"
+assert_eq "$old" "$(pids_of stubborn)" "stubborn: still there when stop returns"
+check "running is true while it ends" /etc/init.d/stubborn running
+check "stubborn: gone after the term timeout" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
 t_term=$(stamp 'stubborn::.*stopping')
 t_kill=$(stamp 'stubborn::.*SIGKILL')
-check "stubborn: SIGKILL 5 s after SIGTERM ($t_term -> $t_kill)" \
-    about "$(awk -v a="$t_kill" -v b="$t_term" 'BEGIN{print a-b}')" 5 1.5
+check "stubborn: SIGKILL 20 s after SIGTERM ($t_term -> $t_kill)" \
+    about "$(awk -v a="$t_kill" -v b="$t_term" 'BEGIN{print a-b}')" 20 1.5
+check "the SIGKILL is in the system log" eval 'logread | grep -q "procd: Instance stubborn::instance1 pid $old not stopped on SIGTERM, sending SIGKILL instead"'
 sleep 0.6
 assert_eq "" "$(pids_of stubborn)" "stubborn: not respawned"
+tt=20 /etc/init.d/stubborn start
+check "stubborn runs again" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
+sleep 0.1
+old=$(pids_of stubborn)
+tt=20 /etc/init.d/stubborn restart
+assert_eq "$old" "$(pids_of stubborn)" "restart returns while the old process ends"
+check "restart: the new process once the old is killed" wait_for 5 back stubborn "$old"
+t_kill=$(stamp 'stubborn::.*SIGKILL' 2)
+t_new=$(stamp 'stubborn::instance1 started' 3)
+check "restart: started after the SIGKILL ($t_kill -> $t_new)" \
+    awk -v k="$t_kill" -v n="$t_new" 'BEGIN { exit !(n >= k) }'
+/etc/init.d/stubborn stop
+check "stubborn: gone again" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
+# The term timeout procd gives when none is set.
+/etc/init.d/stubborn start
+check "stubborn runs with the default term timeout" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
+/etc/init.d/stubborn stop
+check "stubborn: gone after the default term timeout" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
+t_term=$(stamp 'stubborn::.*stopping' 4)
+t_kill=$(stamp 'stubborn::.*SIGKILL' 4)
+check "stubborn: SIGKILL 5 s after SIGTERM by default ($t_term -> $t_kill)" \
+    about "$(awk -v a="$t_kill" -v b="$t_term" 'BEGIN{print a-b}')" 5 1.5
 
 # Crash count against THRESHOLD, give up past RETRY.
-initscript loop quick "3600 1 2"
+initscript loop quick "3600 1 2" "procd_set_param stderr 1"
 sed -i 's/testd quick/testd quick loop/' /etc/init.d/loop
 /etc/init.d/loop start
 check "crash loop logged" wait_for 20 grep -q 'loop::instance1 .*crash loop, 3 crashes' $LOG
@@ -141,9 +178,21 @@ check "RETRY 0: never a crash loop" eval '! grep -q "ever::.*crash loop" $LOG'
 # No respawn: ended is ended. Output only with stdout 1.
 initscript once quick none "procd_set_param stdout 1"
 sed -i 's/testd quick/testd quick once/' /etc/init.d/once
+logread -f -e 'testd\[' >/tmp/follow.out &
+follower=$!
+sleep 0.2
 /etc/init.d/once start
 check "no respawn: the end is logged" wait_for 10 grep -q 'once::instance1 .*no respawn' $LOG
 sleep 0.5
 assert_eq 1 "$(grep -c 'once::instance1 started' $LOG)" "no respawn: started once"
-assert_file_text /var/log/once.log "hello from quick"$'\n' "stdout 1: the daemon's output in its log"
-check "without stdout 1 nothing is kept" test ! -e /var/log/calm.log
+once_pid=$(grep -o 'once::instance1 started pid [0-9]*' $LOG | awk '{ print $4 }')
+check "stdout 1: the daemon's output in the system log" \
+    eval 'logread -e "testd\\[$once_pid\\]" | grep -q " daemon.info testd\[$once_pid\]: hello from quick once$"'
+check "logread -f: the lines as they come" grep -q "testd\[$once_pid\]: hello from quick once$" /tmp/follow.out
+kill $follower
+check "without stderr 1 its errors are dropped" eval '! logread | grep -q "oops from quick once"'
+check "stderr 1: the errors in the system log" eval 'logread | grep -q " daemon.err testd\[[0-9]*\]: oops from quick loop$"'
+check "without stdout 1 its output is dropped" eval '! logread | grep -q "daemon.info testd\[[0-9]*\]: hello from quick loop"'
+check "without stdout 1 nothing is kept" eval '! logread | grep -q "hello from calm"'
+check "a crash loop is in the system log" eval 'logread -e "crash loop" | grep -q "procd: Instance loop::instance1 s in a crash loop 3 crashes"'
+assert_eq 1 "$(logread -l 1 | wc -l)" "logread -l 1: one line"

@@ -3,7 +3,7 @@
 # its clock 20-fold fast): once the image is staged, none of the box's five
 # daemons runs, and nothing that they would restart comes back.
 source "$BOX_SRC/tests/e2e/lib.sh"
-for p in dorvu wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade uci; do box_need $p; done
+for p in procd dorvu wifi_survey wan_watch renderer_ctl wifi_watch fw_upgrade uci; do box_need $p; done
 [ -f "$BOX_BUILD/lib/libtimewarp.so" ] || { fail "the time stand-in was not built"; exit 1; }
 box_workdir
 mkdir -p "$BOX_WORK/out" "$BOX_WORK/config"

@@ -128,6 +128,19 @@ protected:
     bool staged() { return access(staging.c_str(), F_OK) == 0; }
     int idle_ms = 60000;
     std::atomic<bool> held_out{false};
+    // One upload of the body in body_file, with room for only that many bytes
+    // in any file, and the signal that a write beyond it brings.
+    void upload_with_room(const std::string& body_file, const std::string& length, rlim_t room)
+    {
+        struct rlimit cut = {room, room};
+        setrlimit(RLIMIT_FSIZE, &cut);
+        signal(SIGXFSZ, SIG_DFL);
+        UniqueFd in(open(body_file.c_str(), O_RDONLY));
+        const FwHooks hooks = {fake_shell, fake_pause};
+        const FwSetup setup = {staging.c_str(), lock.c_str(), idle_ms};
+        FILE* out = fopen("/dev/null", "w");
+        _exit(fw_upgrade_run(length.c_str(), in.get(), out, setup, hooks));
+    }
     std::string last_two() { return g_journal[g_journal.size() - 2] + ";" + g_journal.back(); }
 };
 
@@ -265,8 +278,26 @@ TEST_F(FwRun, FailedWrite)
         EXPECT_EQ(r.out, HEAD + err('6') + TAIL) << room;
         EXPECT_EQ(r.status, 1);
         EXPECT_FALSE(staged());
+        EXPECT_EQ(dir.count_entries(), 1); // the lock: no cut image under any name
     }
     sigaction(SIGXFSZ, &old_action, nullptr);
+}
+
+// Killed while it writes the image (by the file size limit's signal, at the
+// write itself): nothing lies at the staging path, though the client got
+// what success shows. The next upload clears what the killed one left.
+TEST_F(FwRun, KilledAtTheStagingWriteStagesNothing)
+{
+    std::string img = image(), body = form(img), length = std::to_string(body.size());
+    std::string body_file = dir.file("body");
+    ASSERT_TRUE(write_text(body_file, body));
+    EXPECT_EXIT(upload_with_room(body_file, length, 1048576), ::testing::KilledBySignal(SIGXFSZ), "");
+    EXPECT_FALSE(staged());
+    EXPECT_EQ(dir.count_entries(), 3); // body, lock and the cut image's temporary file
+    Outcome r = run(body, length.c_str());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(read_text(staging) == img);
+    EXPECT_EQ(dir.count_entries(), 3); // body, lock, staged image
 }
 
 // The field name comes back in the answer page: markup in it is escaped.

@@ -76,3 +76,5 @@ expect direct_raw "Content-type:text/html"$'\r\n\r\n'"nidaye" same
 assert_file_text "$res/direct_raw.status" $'0\n' "staged: exit 0"
 expect direct_badraw "Content-type:text/html"$'\r\n\r\n'"nidaye5$E$END" absent
 assert_file_text "$res/direct_badraw.status" $'1\n' "refused: exit 1"
+expect killed "Content-type:text/html"$'\r\n\r\n'"nidaye" absent
+assert_file_text "$res/killed.status" $'153\n' "killed: by SIGXFSZ at the staging write"

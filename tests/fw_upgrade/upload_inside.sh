@@ -69,14 +69,15 @@ while True:
 sys.stdout.buffer.write(reply.split(b"\r\n\r\n", 1)[1])
 PY
 first=$!
-# The first one's staging file exists once its services are stopped.
+# The first one's image file exists, under its temporary name, once its
+# services are stopped.
 n=0
-while [ ! -f /tmp/fwupgrade ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
+while [ ! -f /tmp/fwupgrade.part ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
 for s in $services; do box_fake_daemon "$s" -x; done
 ps >res/ps.second.before
 curl -s -m 120 -H 'Expect:' -o res/second.answer -F "firmware=@fx/badsum.img" "$url"
 ps >res/ps.second.after
-[ -f /tmp/fwupgrade ] && echo kept >res/second.staged || echo absent >res/second.staged
+[ -f /tmp/fwupgrade.part ] && echo kept >res/second.staged || echo absent >res/second.staged
 touch res/go
 wait $first
 staged >res/first.staged
@@ -128,3 +129,9 @@ for b in raw badraw; do
     echo $? >res/direct_$b.status
     staged >res/direct_$b.staged
 done
+
+# Killed while it writes the image (the file size limit's signal, at the
+# write itself): the client got what success shows, yet nothing is staged.
+(ulimit -f 2048; CONTENT_LENGTH=$(wc -c <fx/raw.body) exec fw_upgrade <fx/raw.body >res/killed.answer)
+echo $? >res/killed.status
+staged >res/killed.staged

@@ -4,6 +4,7 @@
 #include "decoder.h"
 #include "i2s.h"
 #include "playstate.h"
+#include "read_bound.h"
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,30 @@ TEST_F(Decode, FailedOpensAreTriedFourTimes) {
     EXPECT_EQ(g_player->fmt_ctx, nullptr);
     EXPECT_EQ(g_player->codec_ctx, nullptr);
     EXPECT_EQ(g_player->stream_index, -1);
+}
+
+// Bytes this process has read so far (every read call, whatever the file).
+long long bytes_read_so_far() {
+    std::string io = read_text("/proc/self/io");
+    size_t at = io.find("rchar: ");
+    return at == std::string::npos ? -1 : atoll(io.c_str() + at + 7);
+}
+
+// A file of zeros under a song's name holds no frame: it is given up within
+// the read bounds, not read (and held) whole by four attempts.
+TEST_F(Decode, ZerosAreGivenUpWithinTheReadBound) {
+    const std::string zeros = dir_.file("zeros.mp3");
+    constexpr off_t kSize = off_t(64) << 20;
+    ASSERT_TRUE(write_text(zeros, ""));
+    ASSERT_EQ(truncate(zeros.c_str(), kSize), 0);  // sparse: costs the disk nothing
+    long long before = bytes_read_so_far();
+    ASSERT_GE(before, 0);
+    pthread_mutex_lock(&g_player_lock);
+    int r = open_song(zeros.c_str());
+    pthread_mutex_unlock(&g_player_lock);
+    EXPECT_EQ(r, -1);
+    EXPECT_LT(bytes_read_so_far() - before, OPEN_ATTEMPTS * (HEADER_READ_LIMIT + FRAME_READ_LIMIT));
+    EXPECT_EQ(g_player->fmt_ctx, nullptr);
 }
 
 TEST(AttemptUrl, OnlyMmsColonUrlsChangeAndStayBounded) {

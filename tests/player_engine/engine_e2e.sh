@@ -26,11 +26,12 @@ run_case() { # name disk-kind speed
     fi
 }
 
-# One case alone: engine_e2e.sh playlist|cue|nolist; "edits" (in real time,
+# One case alone: engine_e2e.sh playlist|cue|nolist|unplayable; "edits" (in real time,
 # about 80 s) is a test of its own.
 case ${1:-all} in
 playlist|all) run_case playlist playlist 4 ;;&
 cue|all) run_case cue cue 50 ;;&
-nolist|all) run_case nolist nolist 4 ;;
+nolist|all) run_case nolist nolist 4 ;;&
+unplayable|all) run_case unplayable unplayable 4 ;;
 edits) run_case edits twosec 1 ;;
 esac

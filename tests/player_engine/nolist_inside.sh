@@ -7,11 +7,10 @@ D=/tmp/mnt/sda1
 playusb_default "" 50 0 >"$PLAYUSB"
 start_dorvu
 
-# An empty <url> and no list: four failed opens, stopped, "PLAYING" shown.
-wait_tag playstate PLAYING 5
-# "PLAYING" is published before the opens, so wait for their end; each
-# failed play gives up after exactly four tries.
+# An empty <url> and no list: four failed opens, then stopped, and the file
+# says so.
 check "the opens gave up" wait_for 10 grep -q "error when av_init" "$DORVU_LOG"
+wait_tag playstate STOPPED 3 "a song that did not open leaves STOPPED"
 tries=$(grep -c "Can't open" "$DORVU_LOG")
 plays=$(grep -c "error when av_init" "$DORVU_LOG")
 assert_eq $((plays * 4)) "$tries" "the empty URL was tried four times per play ($plays plays)"

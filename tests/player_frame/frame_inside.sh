@@ -6,8 +6,10 @@ source "$BOX_SRC/tests/player_frame/dorvu_box.sh"
 playusb_default "" 50 0 >"$PLAYUSB"
 start_dorvu
 
-# Start-up with no disk and an empty <url>: stopped, the file says PLAYING.
-wait_tag playstate PLAYING 5 "start-up publishes PLAYING"
+# Start-up with no disk and an empty <url>: nothing opens, and the file says
+# STOPPED once the opens gave up.
+check "start-up tried the empty URL" wait_for 5 grep -q "error when av_init" "$DORVU_LOG"
+wait_tag playstate STOPPED 3 "a start-up that plays nothing leaves STOPPED"
 assert_eq "0" "$(xml_get position)" "nothing plays, so <position> stays"
 
 # Requests the poll resets: a seek and a start position.
@@ -43,7 +45,7 @@ check "no temporary file left in /etc/config" test -z "$(ls /etc/config | grep -
 # Stale temporary files of the file are removed at start-up.
 touch /etc/config/playusb.xml.tmpAb12Cd /etc/config/playusb.xml.web
 start_dorvu
-wait_tag playstate PLAYING 5 "started again"
+check "started again" wait_for 5 grep -q "error when av_init" "$DORVU_LOG"
 check "a stale temporary file is removed at start-up" test ! -e /etc/config/playusb.xml.tmpAb12Cd
 check "other files stay" test -e /etc/config/playusb.xml.web
 rm -f /etc/config/playusb.xml.web

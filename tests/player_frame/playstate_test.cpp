@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -379,6 +381,38 @@ TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
     EXPECT_GE(ms, 900);
     EXPECT_LT(ms, 1800);
     EXPECT_NE(read().find("<playstate>STOPPED<"), std::string::npos);
+}
+
+// On a full /etc/config no replacement file can be made: "STOPPED" over
+// "PLAYING" (same length) goes into the file in place, by a set and by the
+// end of the daemon alike; what would change the file's length does not.
+// The full disk is a 2-page tmpfs in a mount namespace of a child process.
+TEST_F(PlayStateFile, StopReachesAFullDiskInPlace) {
+    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=8k") != 0)
+            _exit(77);
+        if (!write_text(path_, playing) || value(getxmlPosition()) != "12") _exit(10);
+        std::string filler(4096, 'f');
+        while (write_text(dir_.file("filler"), filler)) filler += filler;  // until the disk is full
+        if (write_text(dir_.file("probe"), "x")) _exit(11);
+        unlink(dir_.file("probe").c_str());
+        if (setxmlPosition("9") != 1) _exit(12);  // needs a new file: refused
+        if (setxmlPlaystate("STOPPED") != 0 || read() != kDoc) _exit(13);
+        if (setxmlPlaystate("PAUSE") != 1 || read() != kDoc) _exit(14);
+        if (overwrite_value_in_place("<playstate>", "PLAYING") != 0 || read() != playing) _exit(15);
+        if (write_stopped_to_file() != 0 || read() != kDoc) _exit(16);
+        if (files_in_dir() != 2) _exit(17);  // no temporary file left behind
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private tmpfs here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check that failed, numbered in the test";
 }
 
 }  // namespace

@@ -75,6 +75,35 @@ TEST_F(PollCycle, QuietFileAsksForNothingButThePosition) {
     EXPECT_EQ(get(getxmlPosition), "42");
 }
 
+// A file left empty or cut (a rewrite on a full disk) is written again
+// whole from the last whole one and the daemon's own state, once it is
+// still so a cycle later; nothing is printed without "--log".
+TEST_F(PollCycle, GarbledFileIsWrittenAgainWhole) {
+    const std::string whole = doc("/tmp/mnt/sda1/a.mp3", "PLAYING", "80", "0", "0");
+    auto with = [](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    write(whole);
+    g_fake_position = 7;
+    cycle();
+    const std::string seven = with(whole, "<position>0", "<position>7");
+    ASSERT_EQ(read_text(path_), seven);
+    // The daemon stopped meanwhile, and its own write was lost.
+    set_playstate_text("STOPPED");
+    g_fake_state = STATE_STOPPED;
+    const std::string stopped = with(seven, "PLAYING", "STOPPED");
+    for (const std::string& garbled : {std::string(), stopped.substr(0, stopped.find("<volume>"))}) {
+        write(garbled);
+        ::testing::internal::CaptureStdout();
+        cycle();
+        EXPECT_EQ(read_text(path_), garbled);  // a moment's cut is left alone
+        cycle();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(read_text(path_), stopped);
+    }
+    EXPECT_EQ(g_calls, Calls{});  // no request read into the rewrites
+}
+
 TEST_F(PollCycle, PendingWriteComesFirstAndEndsTheCycle) {
     write(doc("/tmp/mnt/sda1/other.mp3", "PAUSE", "10", "5", "0"));
     ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);

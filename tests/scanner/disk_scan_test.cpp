@@ -11,6 +11,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -158,6 +160,30 @@ TEST_F(DiskScanTest, AwkwardNamesSurviveAndStayCurrent) {
     }
     EXPECT_GT((disk_ + "/" + cjk + ".mp3").size(), 255u);
     EXPECT_EQ(run(), SCAN_CURRENT);
+}
+
+// A new list that cannot be written whole (the file size limit stands in
+// for a full disk) leaves the old list as it was, with result 0.
+TEST_F(DiskScanTest, UnwritableNewListKeepsTheOldOne) {
+    for (int i = 0; i < 100; i++) touch("song number " + std::to_string(i) + ".mp3");
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    std::string old = list();
+    touch("new.mp3");
+    struct sigaction ignore = {}, old_action;
+    ignore.sa_handler = SIG_IGN;  // the write fails with EFBIG instead
+    sigaction(SIGXFSZ, &ignore, &old_action);
+    struct rlimit old_limit, cut;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    cut = old_limit;
+    cut.rlim_cur = old.size() / 2;
+    setrlimit(RLIMIT_FSIZE, &cut);
+    int result = run();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    sigaction(SIGXFSZ, &old_action, nullptr);
+    EXPECT_EQ(result, SCAN_NO_LIST);
+    EXPECT_EQ(list(), old);
+    EXPECT_EQ(run(), SCAN_WRITTEN);
+    EXPECT_EQ(parsed().size(), 101u);
 }
 
 TEST_F(DiskScanTest, FinishingWithoutEntriesWritesNothing) {

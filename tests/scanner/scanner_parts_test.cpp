@@ -1,10 +1,11 @@
 // The scanner's pieces: music names, the JSON text of names, the name
-// matcher, track times and the mount lookup.
+// matcher, track times, the mount lookup and the duration probe.
 #include "cue_sheet.h"
 #include "disk_scan.h"
 #include "json_text.h"
 #include "music_name.h"
 #include "name_matcher.h"
+#include "probe.h"
 #include "track_times.h"
 
 #include <cjson/cJSON.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -155,6 +157,55 @@ TEST_F(MountDir, FirstUsbMountWithSlashAppended) {
     EXPECT_EQ(lookup(std::string(4096, '#') + " /tmp/mnt/sda1 vfat\n", &dir), 0);
     DiskScan s;
     EXPECT_EQ(find_mount_dir("/nonexistent/mounts", s), 0);
+}
+
+// Bytes this process has read so far.
+long long bytes_read() {
+    FILE* f = fopen("/proc/self/io", "r");
+    long long n = -1;
+    if (f) {
+        if (fscanf(f, "rchar: %lld", &n) != 1) n = -1;
+        fclose(f);
+    }
+    return n;
+}
+
+// The probe reads no more than its bound, whatever the file: 64 MB of zeros
+// under a music name (the MP3 parser would read, and hold, every byte) cost
+// at most PROBE_READ_MAX; a WAV header still gives the length of a file far
+// longer than the bound; a FIFO or a missing file give 0 without waiting.
+TEST(ProbeDuration, ReadsWithinItsBound) {
+    char dir[] = "/tmp/probe-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string d = dir, zeros = d + "/zeros.mp3", wav = d + "/long.wav", fifo = d + "/fifo.ape";
+    const unsigned rate = 8000, data = 600 * rate * 2;  // 600 s of mono 16-bit
+    unsigned char head[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                              16, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 16, 0,
+                              'd', 'a', 't', 'a', 0, 0, 0, 0};
+    auto le32 = [&](int at, unsigned v) {
+        for (int i = 0; i < 4; i++) head[at + i] = (unsigned char)(v >> (8 * i));
+    };
+    le32(4, 36 + data);
+    le32(24, rate);
+    le32(28, rate * 2);
+    le32(40, data);
+    FILE* f = fopen(wav.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(head, 1, sizeof head, f);
+    fclose(f);
+    ASSERT_EQ(truncate(wav.c_str(), (off_t)(sizeof head + data)), 0);
+    fclose(fopen(zeros.c_str(), "wb"));
+    ASSERT_EQ(truncate(zeros.c_str(), 64 << 20), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    long long before = bytes_read();
+    EXPECT_EQ(probe_duration(zeros.c_str()), 0);
+    long long used = bytes_read() - before;
+    EXPECT_LE(used, PROBE_READ_MAX + 65536);
+    EXPECT_EQ(probe_duration(wav.c_str()), 600);
+    EXPECT_EQ(probe_duration(fifo.c_str()), 0);
+    EXPECT_EQ(probe_duration((d + "/none.ape").c_str()), 0);
+    system(("rm -rf " + d).c_str());
 }
 
 }  // namespace

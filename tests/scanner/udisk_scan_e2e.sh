@@ -98,6 +98,24 @@ assert_eq "1 1 " "$(statuses)" "ape: results (tracks outnumber files, so every r
 assert_file_text "$out/list.1" "{\"Playlist\":[$(track One 1 246),$(track Two 250 226),$(track Three 480 116)]}" \
     "ape: one entry per track"
 
+# An album whose file is one second of a song and then zeros (sparse) to
+# 16 MB and to 256 MB: FFmpeg's parser would hold all the zeros while it
+# looks for the next frame. The probe's peak memory stays near that of the
+# good album above, and does not grow with the file.
+mkdir -p "$BOX_WORK/zeros"
+cp "$BOX_WORK/ape/album.ape" "$BOX_WORK/ape/album.cue" "$BOX_WORK/zeros/"
+ffmpeg -loglevel error -f lavfi -i sine=r=44100 -t 1 -c:a libmp3lame -f mp3 "$BOX_WORK/zeros/song.bin"
+in_box zeros -- "
+$rss udisk_scan >\$O/rss.good; echo \$? >>\$O/rc
+for mb in 16 256; do cp \$D/song.bin \$D/album.ape; truncate -s \${mb}M \$D/album.ape
+    $rss udisk_scan >\$O/rss.\$mb; echo \$? >>\$O/rc; done
+keep 1; (ulimit -d 48000; scan); keep 2"
+good=$(cat "$out/rss.good") z16=$(cat "$out/rss.16") z256=$(cat "$out/rss.256")
+assert_eq "1 1 1 1 " "$(statuses)" "zeros: each scan writes the list"
+assert_file_eq "$out/list.1" "$out/list.2" "zeros: the same list within 48 MB of data (ulimit -d)"
+check "zeros: peak memory $z16 KiB at 16 MB, $z256 KiB at 256 MB (within 1 MiB)" test $((z256 - z16)) -lt 1024
+check "zeros: peak memory $z256 KiB against $good KiB for the good album (within 4 MiB)" test $((z256 - good)) -lt 4096
+
 # Awkward names come back unchanged through the player's parser, and an
 # unchanged disk of them is still current.
 mkdir -p "$BOX_WORK/names"
@@ -142,3 +160,42 @@ small=$(cat "$out/rss.20") big=$(cat "$out/rss.20000")
 assert_eq "1 " "$(statuses)" "many: written"
 check "many: peak memory $small KiB for 20 files, $big KiB for 20,000 (within 1 MiB)" \
     test $((big - small)) -lt 1024
+
+# Faults while a stale list is rebuilt. Each directory read in turn fails
+# (strace injects EIO into the Nth getdents call: the check's, the count's
+# and the writer's walks, first read, middle and end), then every write, the
+# fsync and the rename: each run ends with 0 and leaves the old list byte
+# for byte. The first N past the last call injects nothing and rebuilds.
+mkdir -p "$BOX_WORK/faults"
+for i in $(seq 600); do
+    : >"$BOX_WORK/faults/$(printf %04d "$i") A rather long artist name - a rather long song title, number $i.mp3"
+done
+in_box faults -- '
+scan; cp $D/.udisklist $O/old; : >"$D/new song.mp3"; : >$O/rc
+inject() { # calls when [strace options]: the disk'"'"'s reads alone with -P $D
+    local set=$1 when=$2; shift 2
+    strace -qq -o $O/trace "$@" -e trace="$set" -e inject="$set:error=EIO$when" udisk_scan; rc=$?
+    [ $rc != 0 ] || cmp -s $D/.udisklist $O/old || echo "$set$when" >>$O/changed; }
+for call in write fsync "?rename,renameat,renameat2"; do inject "$call" ""; echo $rc >>$O/rc; done
+n=0; while [ $n -lt 60 ]; do n=$((n + 1)); inject "?getdents,getdents64" :when=$n -P $D; [ $rc = 0 ] || break; done
+echo "$rc $((n - 1)) $(grep -c getdents $O/trace)" >$O/reads
+keep 1; ls -a $D >$O/files'
+assert_eq "0 0 0 " "$(statuses)" "faults: a failed write, fsync or rename gives 0"
+read -r rc injected reads <"$out/reads"
+assert_eq "1 $reads" "$rc $injected" "faults: every read of the rebuild failed once ($injected) before the one without a fault wrote the list"
+check "faults: the reads span three walks of several reads each ($reads)" test "$reads" -ge 9
+assert_eq "" "$(cat "$out/changed" 2>/dev/null)" "faults: the old list survives every fault"
+assert_eq 601 "$("$dump" "$out/list.1" | wc -l)" "faults: then the whole new list"
+assert_not_contains "$(cat "$out/files")" '.udisklist.' "faults: no temporary file is left"
+
+# A full disk (a small tmpfs): the old list stays, result 0; with room
+# again, the new list.
+in_box full -- '
+mount -t tmpfs -o size=64k tmpfs $D; touch $D/a.mp3 $D/b.mp3; scan; cp $D/.udisklist $O/old
+touch $D/c.mp3; dd if=/dev/zero of=$D/fill bs=4096 2>/dev/null; scan
+cmp -s $D/.udisklist $O/old && echo kept >$O/kept; ls -a $D >$O/files
+rm $D/fill; scan; keep 1'
+assert_eq "1 0 1 " "$(statuses)" "full: written, then 0 on the full disk, then written"
+assert_eq "kept" "$(cat "$out/kept" 2>/dev/null)" "full: the old list kept byte for byte"
+assert_not_contains "$(cat "$out/files")" '.udisklist.' "full: no temporary file is left"
+assert_contains "$(cat "$out/list.1")" "$(plain c.mp3)" "full: the new list"

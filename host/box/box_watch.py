@@ -1,12 +1,16 @@
-# The day test's watcher, inside the box: samples the process list (straight
-# from /proc, about 40 times a second) and the play-state file. Every change
-# becomes a line "TIME ps + NAME (pid N)" / "TIME ps - ..." or
-# "TIME playusb.xml ..." in NOTES; two DHCP clients on one interface or two
-# hostapd at one moment become a line in VIOLATIONS. TIME is box time:
-# (/proc/uptime - T0) * WARP.
-#   python3 day_watch.py T0 WARP NOTES VIOLATIONS
+# The watcher of a day in the box (the day test, the demo), inside the box:
+# samples the process list (straight from /proc, about 40 times a second), the
+# play-state file and the links. Every change becomes a line
+# "TIME ps + NAME (pid N)" / "TIME ps - ...", "TIME playusb.xml ..." or
+# "TIME link wifi up|down" / "TIME link eth0 cable in|out address A" in NOTES;
+# two DHCP clients on one interface or two hostapd at one moment become a
+# line in VIOLATIONS. TIME is box time: (/proc/uptime - T0) * WARP.
+#   python3 box_watch.py T0 WARP NOTES VIOLATIONS
+import fcntl
 import os
 import re
+import socket
+import struct
 import sys
 import time
 
@@ -92,9 +96,40 @@ def play_state():
         tag(text, "playstate"), tag(text, "songname"), tag(text, "volume"), tag(text, "url"))
 
 
+# The client link as the box's status script reports it: the stand-in's switch.
+WIFI_UP = "/box/out/fake/ClientStatus.sh.up"
+SIOCGIFADDR = 0x8915
+
+
+def ipv4(ifname):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        raw = fcntl.ioctl(s.fileno(), SIOCGIFADDR, struct.pack("256s", ifname.encode()[:15]))
+        addr = socket.inet_ntoa(raw[20:24])
+        return "" if addr == "0.0.0.0" else addr
+    except OSError:
+        return ""
+    finally:
+        s.close()
+
+
+def links():
+    out = ["link wifi %s" % ("up" if os.path.exists(WIFI_UP) else "down")]
+    if not os.path.isdir("/sys/class/net/eth0"):
+        return out  # no wired port in this box
+    try:
+        with open("/sys/class/net/eth0/carrier") as f:
+            cable = "in" if f.read().strip() == "1" else "out"
+    except OSError:  # the port is down
+        cable = "out"
+    out.append("link eth0 cable %s address %s" % (cable, ipv4("eth0") or "none"))
+    return out
+
+
 def main():
     prev = set()
     last_state = None
+    last_links = []
     while True:
         now = sample()
         t = box_time()
@@ -121,6 +156,9 @@ def main():
         if state is not None and state != last_state:
             out.append("%.1f playusb.xml %s\n" % (t, state))
             last_state = state
+        now_links = links()
+        out += ["%.1f %s\n" % (t, l) for l in now_links if l not in last_links]
+        last_links = now_links
         if out:
             with open(notes, "a") as f:
                 f.write("".join(out))
