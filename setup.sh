@@ -14,6 +14,7 @@ PACKAGES=(
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
+  libjmac-java default-jre-headless   # Monkey's Audio encoder: the tests' APE files
   chromium chromium-driver python3-selenium   # the web interface stand-in's browser test
   python3-matplotlib   # the demo's picture of the box's day
   strace      # errors injected into udisk_scan's system calls: tests/scanner/udisk_scan_e2e.sh

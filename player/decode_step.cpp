@@ -1,5 +1,9 @@
-// The decode step: one packet of the chosen stream per engine cycle, decoded,
-// converted to interleaved signed 16-bit and written to the device.
+// The decode step: one decoded frame of the chosen stream per engine cycle
+// (a new packet read when the decoder has none), converted to interleaved
+// signed 16-bit and written to the device. A packet may hold many frames
+// (Monkey's Audio: up to 27 s of audio); taking them one a cycle gives the
+// lock up between them and moves the position, which the entry-length rule
+// and the play-state file follow, as the song plays.
 #include "decoder.h"
 
 #include "dlog.h"
@@ -40,9 +44,30 @@ StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
     return STEP_GO_ON;
 }
 
+// The whole-second position of the frame about to play, from the sample
+// count, and how many of its first samples lie before a seek's target.
+int frame_start(player_ctx* ctx, const AVFrame* f) {
+    SongMedia& m = song_media();
+    if (m.next_sample < 0) return 0;
+    int64_t first = m.next_sample;
+    m.next_sample += f->nb_samples;
+    if (ctx->codec_ctx->sample_rate > 0)
+        ctx->position_us = first / ctx->codec_ctx->sample_rate * 1000000;
+    if (m.play_from <= first) {
+        m.play_from = -1;
+        return 0;
+    }
+    return m.play_from - first < f->nb_samples ? int(m.play_from - first) : f->nb_samples;
+}
+
 StepResult output_frame(player_ctx* ctx, const AVFrame* f) {
-    if (is_pcm_s16(f))
-        return write_all(ctx, f->data[0], size_t(f->nb_samples) * f->ch_layout.nb_channels * 2);
+    const int skip = frame_start(ctx, f);
+    if (skip >= f->nb_samples) return STEP_GO_ON;
+    if (is_pcm_s16(f)) {
+        const size_t sample_bytes = size_t(f->ch_layout.nb_channels) * 2;
+        return write_all(ctx, f->data[0] + size_t(skip) * sample_bytes,
+                         size_t(f->nb_samples - skip) * sample_bytes);
+    }
     SongMedia& m = song_media();
     if (!m.converter.prepare(f)) {
         printf("Cannot convert %s sample format to %s sample format\n",
@@ -51,7 +76,7 @@ StepResult output_frame(player_ctx* ctx, const AVFrame* f) {
         return STEP_DROP;
     }
     const int piece = PcmConverter::piece_samples(f);
-    for (int first = 0; first < f->nb_samples && ctx->state == STATE_PLAYING; first += piece) {
+    for (int first = skip; first < f->nb_samples && ctx->state == STATE_PLAYING; first += piece) {
         int count = f->nb_samples - first < piece ? f->nb_samples - first : piece;
         long bytes = m.converter.convert(f, first, count, m.pcm);
         if (bytes < 0) {
@@ -64,28 +89,32 @@ StepResult output_frame(player_ctx* ctx, const AVFrame* f) {
     return STEP_GO_ON;
 }
 
-// Takes every frame the decoder has ready and writes it.
-StepResult drain_frames(player_ctx* ctx) {
+enum FrameResult { FRAME_PLAYED, FRAME_NONE, FRAME_FAILED };
+
+// Takes one frame the decoder has ready and writes it. FRAME_NONE: the
+// decoder wants a packet (or failed on the last one).
+FrameResult play_frame(player_ctx* ctx) {
     AVFrame* frame = song_media().frame.get();
-    while (ctx->state == STATE_PLAYING) {
-        int r = avcodec_receive_frame(ctx->codec_ctx, frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return STEP_GO_ON;
-        if (r < 0) {
-            printf("==== decode error!\n");
-            return STEP_DROP;
-        }
-        StepResult w = output_frame(ctx, frame);
-        av_frame_unref(frame);
-        if (w != STEP_GO_ON) return w;
+    int r = avcodec_receive_frame(ctx->codec_ctx, frame);
+    if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return FRAME_NONE;
+    if (r < 0) {
+        printf("==== decode error!\n");
+        return FRAME_NONE;
     }
-    return STEP_GO_ON;
+    StepResult w = output_frame(ctx, frame);
+    av_frame_unref(frame);
+    return w == STEP_FAILED ? FRAME_FAILED : FRAME_PLAYED;
 }
 
 void update_position(player_ctx* ctx, const AVPacket* pkt) {
+    SongMedia& m = song_media();
+    m.next_sample = -1;
     if (pkt->pts != AV_NOPTS_VALUE) {
         AVRational tb = ctx->fmt_ctx->streams[ctx->stream_index]->time_base;
         int64_t secs = int64_t(double(pkt->pts) * (double(tb.num) / double(tb.den)));
         ctx->position_us = secs * 1000000;
+        if (ctx->codec_ctx->sample_rate > 0)
+            m.next_sample = av_rescale_q(pkt->pts, tb, AVRational{1, ctx->codec_ctx->sample_rate});
     } else {
         dlog("\n%s:AV_NOPTS_VALUE\n\n", "dorvu_dec_loop");
         ctx->position_us = av_gettime() - ctx->start_time_us;
@@ -94,7 +123,9 @@ void update_position(player_ctx* ctx, const AVPacket* pkt) {
 
 // The input has ended: what the decoder still holds is played out too.
 void play_out(player_ctx* ctx) {
-    if (avcodec_send_packet(ctx->codec_ctx, nullptr) == 0) drain_frames(ctx);
+    if (avcodec_send_packet(ctx->codec_ctx, nullptr) != 0) return;
+    while (ctx->state == STATE_PLAYING && play_frame(ctx) == FRAME_PLAYED) {
+    }
 }
 
 }  // namespace
@@ -106,6 +137,12 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
     if (!ctx->fmt_ctx || !ctx->codec_ctx) {
         dlog("%s:frame = NULL\n", "dorvu_dec_loop");
         return -1;
+    }
+    // Frames of the last packet first; a packet only when there are none.
+    switch (play_frame(ctx)) {
+    case FRAME_PLAYED: return 0;
+    case FRAME_FAILED: return -1;
+    case FRAME_NONE: break;
     }
     AVPacket* pkt = song_media().packet.get();
     PacketUnref unref{pkt};
@@ -123,15 +160,9 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
     }
     bound.allow(FRAME_READ_LIMIT);
     update_position(ctx, pkt);
-    int r = avcodec_send_packet(ctx->codec_ctx, pkt);
-    if (r == AVERROR(EAGAIN)) {
-        // Frames left over from a step cut short: take them, then retry.
-        if (drain_frames(ctx) == STEP_FAILED) return -1;
-        r = avcodec_send_packet(ctx->codec_ctx, pkt);
-    }
-    if (r < 0) {
+    if (avcodec_send_packet(ctx->codec_ctx, pkt) < 0) {
         printf("==== decode error!\n");
         return 0;
     }
-    return drain_frames(ctx) == STEP_FAILED ? -1 : 0;
+    return play_frame(ctx) == FRAME_FAILED ? -1 : 0;
 }

@@ -19,6 +19,8 @@ void release_song_media() {
     s_media.packet.reset();
     s_media.frame.reset();
     s_media.converter.reset();
+    s_media.next_sample = -1;
+    s_media.play_from = -1;
 }
 
 void close_decoder() {

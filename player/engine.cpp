@@ -191,18 +191,30 @@ int player_seek(player_ctx* ctx, int32_t offset) {
     dlog("seek pos %lld,%d,%lld\n", (long long)target, offset, (long long)start);
     if (ctx->state != STATE_PLAYING && ctx->state != STATE_PAUSED) return 0;
     if (target == ctx->position_us) return 0;
-    int backward = target < ctx->position_us ? 1 : 0;
     int64_t ts = target;
-    if (ctx->fmt_ctx && ctx->stream_index >= 0 &&
-        ctx->stream_index < (int32_t)ctx->fmt_ctx->nb_streams)
+    bool has_stream = ctx->fmt_ctx && ctx->stream_index >= 0 &&
+                      ctx->stream_index < (int32_t)ctx->fmt_ctx->nb_streams;
+    if (has_stream)
         ts = av_rescale_q(target, AVRational{1, (int)US_PER_SEC},
                           ctx->fmt_ctx->streams[ctx->stream_index]->time_base);
     dlog("seek pos %lld, timestamp %lld, index %d, seek_flag %d\n", (long long)target,
-         (long long)ts, ctx->stream_index, backward);
-    // The search for the frame at the target gets a bound of its own.
-    if (ctx->fmt_ctx) song_media().bound.allow(FRAME_READ_LIMIT);
-    if (ctx->fmt_ctx)
-        av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, backward ? AVSEEK_FLAG_BACKWARD : 0);
+         (long long)ts, ctx->stream_index, AVSEEK_FLAG_BACKWARD);
+    // To the packet at or before the target, whose samples up to it are then
+    // dropped (decode_step.cpp); where there is none, as near after it as
+    // the demuxer can. The search for it gets a read bound of its own.
+    SongMedia& media = song_media();
+    media.play_from = -1;
+    if (ctx->fmt_ctx) {
+        media.bound.allow(FRAME_READ_LIMIT);
+        if (av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
+            if (has_stream && ctx->codec_ctx && ctx->codec_ctx->sample_rate > 0)
+                media.play_from = av_rescale_q(ts, ctx->fmt_ctx->streams[ctx->stream_index]->time_base,
+                                               AVRational{1, ctx->codec_ctx->sample_rate});
+        } else {
+            av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, 0);
+        }
+    }
+    media.next_sample = -1;
     if (ctx->codec_ctx) avcodec_flush_buffers(ctx->codec_ctx);
     ctx->position_us = target;
     ctx->start_time_us = av_gettime() - target;

@@ -11,6 +11,12 @@ struct SongMedia {
     PacketPtr packet;
     FramePtr frame;
     PcmConverter converter;
+    // The stream's sample number of the next decoded sample (-1: not known),
+    // from the last packet's time stamp and the frames since; and after a
+    // seek the first sample to play (-1: none). A demuxer seeks to the start
+    // of a packet, which for Monkey's Audio can lie 27 s before the target.
+    int64_t next_sample = -1;
+    int64_t play_from = -1;
     // Installed on the format context while one is open.
     ReadBound bound;
     // Whether the open song has given the device any audio yet.

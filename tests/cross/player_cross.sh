@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The scanner and the player on the box's CPU against the PC: one disk with
-# a song of each of the nine music extensions and an album with its CUE
-# sheet, scanned and played through in the box by each build. The disk
-# lists, the I2S device's journals and the samples it was given must match.
+# a song of each of the nine music extensions, Monkey's Audio files of each
+# compression level and an album with its CUE sheet, scanned and played
+# through in the box by each build. The disk lists, the I2S device's
+# journals and the samples it was given must match, and each APE file's
+# samples must be those it was made from.
 source "$BOX_SRC/tests/e2e/lib.sh"
 source "$BOX_SRC/tests/cross/cross_lib.sh"
 cross_need udisk_scan dorvu
@@ -38,14 +40,21 @@ make_song e.aac 2 48000 1 -c:a aac -b:a 96k
 make_song f.wav 2 22050 2 -c:a pcm_s16le
 make_song g.m4a 2 44100 2 -c:a aac -b:a 128k
 make_song h.ac3 2 48000 2 -c:a ac3 -b:a 192k
-# FFmpeg has no APE encoder: the album's stream is FLAC under the APE name
-# (FFmpeg finds the format by content, the scanner by the name).
+# Monkey's Audio (FFmpeg has no encoder: Debian's, from a WAV): an album at
+# level 2 and a song at each other level, the ninth extension.
 # The list shortens each track by 4 s (the first, listed as starting at 1 s,
 # plays to the end of the file): tracks of 2 and 3 s from 5 and 11 s on.
-make_song album.ape 18 44100 2 -c:a flac -sample_fmt s16 -f flac
+make_ape() { # name seconds level
+    make_song "${1%.ape}.wav" "$2" 44100 2 -c:a pcm_s16le
+    "$BOX_SRC/tests/support/make_ape.sh" "$3" "$d/${1%.ape}.wav" "$d/$1" || { fail "no $1"; exit 1; }
+    mkdir -p "$w/wav"
+    mv "$d/${1%.ape}.wav" "$w/wav/"
+}
+make_ape album.ape 18 2
+for level in 1 3 4 5; do make_ape "level$level.ape" 2 "$level"; done
 printf 'PERFORMER "Band"\r\nTITLE "Album"\r\nFILE "album.ape" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE "One"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n    INDEX 01 00:05:00\r\n  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 00:11:00\r\n' \
     >"$d/album.cue"
-entries=11  # eight songs and three tracks
+entries=15  # twelve songs and three tracks
 
 # play TREE RUN-PREFIX: scans the disk and plays the list through once in
 # the box, with the tree's own I2S and time stand-ins; leaves the list, the
@@ -141,5 +150,10 @@ for i in $(seq 1 $entries); do
         pass
     else
         fail "samples of song $i ($song) differ: $(cmp "$pc" "$box" 2>&1 | head -n1)"
+    fi
+    # Monkey's Audio is lossless: a whole level file gives back its WAV.
+    if [[ $song == level?.ape* ]]; then
+        ffmpeg -nostdin -v error -i "$w/wav/${song%%.ape*}.wav" -f s16le "$w/made.pcm"
+        check "the box's samples of $song are those it was made from" cmp -s "$w/made.pcm" <(tail -c +45 "$box")
     fi
 done

@@ -86,10 +86,10 @@ in_box dot -- 'scan; touch $D/a.mp3; scan; scan; keep 1'
 assert_eq "0 1 1 " "$(statuses)" "dot: results"
 assert_contains "$(cat "$out/list.1")" "$(plain .mp3)" "dot: .mp3 is listed"
 
-# An APE file (FLAC data under that name is enough for the probe) of
-# 600.9 s with a sheet of three tracks.
+# A Monkey's Audio file of 600.9 s with a sheet of three tracks.
 mkdir -p "$BOX_WORK/ape"
-ffmpeg -loglevel error -f lavfi -i anullsrc=r=8000:cl=mono -t 600.9 -c:a flac -f flac "$BOX_WORK/ape/album.ape"
+ffmpeg -loglevel error -f lavfi -i anullsrc=r=8000:cl=mono -t 600.9 -c:a pcm_s16le "$BOX_WORK/album.wav"
+"$BOX_SRC/tests/support/make_ape.sh" 1 "$BOX_WORK/album.wav" "$BOX_WORK/ape/album.ape" || fail "ape: no APE file"
 printf 'REM DATE 1999\r\nPERFORMER "Band"\r\nTITLE "Album"\r\nFILE "album.ape" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE "One"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n    INDEX 01 04:10:30\r\n  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 08:00:00\r\n' \
     >"$BOX_WORK/ape/album.cue"
 in_box ape -- 'scan; keep 1; scan'
