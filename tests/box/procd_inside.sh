@@ -110,7 +110,8 @@ assert_eq "" "$(pids_of calm)" "stop: not respawned"
 # A daemon that ignores SIGTERM: stop returns at once, SIGKILL after the
 # term timeout (5 s unless set; 20 s here, so that the checks between the
 # stop and the SIGKILL have a real second). restart does not wait either:
-# the new process starts once the old one has ended.
+# the new process starts once the old one has ended. Waits are in box time,
+# as the test's own sleeps are: they must cover the term timeout itself.
 initscript stubborn stubborn "3600 5 5" 'procd_set_param term_timeout ${tt:-5}'
 tt=20 /etc/init.d/stubborn start
 check "stubborn runs" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
@@ -119,7 +120,7 @@ old=$(pids_of stubborn)
 /etc/init.d/stubborn stop
 assert_eq "$old" "$(pids_of stubborn)" "stubborn: still there when stop returns"
 check "running is true while it ends" /etc/init.d/stubborn running
-check "stubborn: gone after the term timeout" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
+check "stubborn: gone after the term timeout" wait_for 30 eval '[ -z "$(pids_of stubborn)" ]'
 t_term=$(stamp 'stubborn::.*stopping')
 t_kill=$(stamp 'stubborn::.*SIGKILL')
 check "stubborn: SIGKILL 20 s after SIGTERM ($t_term -> $t_kill)" \
@@ -133,18 +134,18 @@ sleep 0.1
 old=$(pids_of stubborn)
 tt=20 /etc/init.d/stubborn restart
 assert_eq "$old" "$(pids_of stubborn)" "restart returns while the old process ends"
-check "restart: the new process once the old is killed" wait_for 5 back stubborn "$old"
+check "restart: the new process once the old is killed" wait_for 30 back stubborn "$old"
 t_kill=$(stamp 'stubborn::.*SIGKILL' 2)
 t_new=$(stamp 'stubborn::instance1 started' 3)
 check "restart: started after the SIGKILL ($t_kill -> $t_new)" \
     awk -v k="$t_kill" -v n="$t_new" 'BEGIN { exit !(n >= k) }'
 /etc/init.d/stubborn stop
-check "stubborn: gone again" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
+check "stubborn: gone again" wait_for 30 eval '[ -z "$(pids_of stubborn)" ]'
 # The term timeout procd gives when none is set.
 /etc/init.d/stubborn start
 check "stubborn runs with the default term timeout" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
 /etc/init.d/stubborn stop
-check "stubborn: gone after the default term timeout" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
+check "stubborn: gone after the default term timeout" wait_for 15 eval '[ -z "$(pids_of stubborn)" ]'
 t_term=$(stamp 'stubborn::.*stopping' 4)
 t_kill=$(stamp 'stubborn::.*SIGKILL' 4)
 check "stubborn: SIGKILL 5 s after SIGTERM by default ($t_term -> $t_kill)" \
@@ -196,3 +197,9 @@ check "without stdout 1 its output is dropped" eval '! logread | grep -q "daemon
 check "without stdout 1 nothing is kept" eval '! logread | grep -q "hello from calm"'
 check "a crash loop is in the system log" eval 'logread -e "crash loop" | grep -q "procd: Instance loop::instance1 s in a crash loop 3 crashes"'
 assert_eq 1 "$(logread -l 1 | wc -l)" "logread -l 1: one line"
+
+# On a failure, what the supervisor did: its trace and the process list.
+if [ "$_box_failed" -ne 0 ]; then
+    echo "--- $LOG" >&2; cat $LOG >&2
+    echo "--- ps" >&2; ps >&2
+fi
