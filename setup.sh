@@ -14,6 +14,10 @@ PACKAGES=(
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
+  # The board lane (host/board/): QEMU's MIPS Malta, Debian's kernel source
+  # and what building it needs, the USB stick's FAT32 image tools.
+  qemu-system-mips linux-source-6.1 flex bison bc cpio libelf-dev xz-utils
+  dosfstools mtools
 )
 
 missing=()

@@ -66,9 +66,14 @@ def build_module(kdir, out_dir):
 def make_stick(img, src_dir, size_mb=64):
     """A USB stick image: one FAT32 partition from 1 MiB on, holding src_dir's
     files (the top directory only, as the box's songs lie)."""
+    sectors = size_mb << 11
+    # The partition table: one entry, type 0x0c (FAT32, LBA), from sector 2048.
+    entry = bytes([0, 0xFE, 0xFF, 0xFF, 0x0C, 0xFE, 0xFF, 0xFF]) + \
+        (2048).to_bytes(4, "little") + (sectors - 2048).to_bytes(4, "little")
     with open(img, "wb") as f:
-        f.truncate(size_mb << 20)
-    run(["sfdisk", "-q", img], input=b"start=2048, type=c\n")
+        f.truncate(sectors * 512)
+        f.seek(446)
+        f.write(entry + bytes(48) + b"\x55\xaa")
     run(["mkfs.vfat", "-F", "32", "--offset", "2048", "-n", "STICK", img],
         stdout=subprocess.DEVNULL)
     names = sorted(os.listdir(src_dir))

@@ -46,9 +46,12 @@ done
 install -m 755 "$repo/host/box/rc.common" "$r/etc/rc.common"
 ln -s /usr/mips/cgi-bin "$r/usr/mips/www/cgi-bin"
 
-# Stand-ins: UCI, the wireless driver (preloaded), the outside commands.
+# Stand-ins: UCI, the wireless driver (preloaded), the time stand-in (for
+# tests that play fast), the outside commands.
 cp "$build/bin/uci" "$r/sbin/uci" && ${cross}strip "$r/sbin/uci"
-cp "$build/lib/libwlan_standin.so" "$r/lib/" && ${cross}strip "$r/lib/libwlan_standin.so"
+for l in libwlan_standin.so libtimewarp.so; do
+  cp "$build/lib/$l" "$r/lib/" && ${cross}strip "$r/lib/$l"
+done
 install -m 755 "$repo/host/box/fakes/fake" "$r/box/lib/fake"
 for f in wifi hostapd cfg gorlin quorin; do ln -s /box/lib/fake "$r/box/fakes/$f"; done
 for p in /usr/mips/cgi-bin/script/ClientStatus.sh /lib/wifi/wpa_supplicant_satrt.sh; do
