@@ -7,7 +7,8 @@
 
 `console` boots the board with its serial console on the terminal (Ctrl-A X
 ends QEMU, Ctrl-A C switches to QEMU's monitor). The flash (DIR/flash.img)
-stays between boots; what the I2S driver is given lands in DIR/i2s.bin.
+and the overlay holding /etc/config (DIR/overlay.img, JFFS2)
+stay between boots; what the I2S driver is given lands in DIR/i2s.bin.
 
 Tests and benchmarks use the Board class: boot, shell commands over the
 serial console, QEMU's monitor, power cut."""
@@ -26,6 +27,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 FLASH_SIZE = 1 << 20  # sixteen 64 KiB erase blocks
+OVERLAY_SIZE = 2 << 20  # the JFFS2 overlay holding /etc/config
 ERASE_BLOCK = 65536
 # -icount shift=1: 2 ns of guest time per instruction, 500 M instructions a
 # guest second, near the box's 580 MHz core. The counter's rate is given to
@@ -83,21 +85,25 @@ def make_stick(img, src_dir, size_mb=64):
 
 def qemu_args(kernel, initrd, work, stick=None, port=0, console="socket", append=""):
     flash = os.path.join(work, "flash.img")
-    if not os.path.exists(flash):
-        with open(flash, "wb") as f:  # an erased NOR flash
-            f.write(b"\xff" * FLASH_SIZE)
+    overlay = os.path.join(work, "overlay.img")
+    for path, size in ((flash, FLASH_SIZE), (overlay, OVERLAY_SIZE)):
+        if not os.path.exists(path):
+            with open(path, "wb") as f:  # erased NOR flash
+                f.write(b"\xff" * size)
     fwd = "hostfwd=tcp:127.0.0.1:%d-:80," % port if port else ""
     args = ["qemu-system-mips", "-M", "malta", "-cpu", "24Kc", "-m", "64", "-nographic", "-vga", "none",
             "-icount", ICOUNT,
             "-kernel", kernel, "-initrd", initrd,
-            "-append", "console=ttyS0 loglevel=4 malta_hpt_freq=%d block2mtd.block2mtd=/dev/vda,%d %s"
-            % (HPT_FREQ, ERASE_BLOCK, append),
+            "-append", "console=ttyS0 loglevel=4 malta_hpt_freq=%d block2mtd.block2mtd=/dev/vda,%d "
+            "block2mtd.block2mtd=/dev/vdb,%d %s" % (HPT_FREQ, ERASE_BLOCK, ERASE_BLOCK, append),
             "-monitor", "unix:%s,server=on,wait=off" % os.path.join(work, "monitor.sock"),
             "-netdev", "user,id=n0,%snet=10.0.2.0/24" % fwd,
             "-device", "virtio-net-pci,netdev=n0,addr=0x0b",
             "-device", "pci-ohci,id=ohci,addr=%s" % STICK_PCI,
             "-drive", "if=none,id=flash,file=%s,format=raw,cache=writethrough" % flash,
             "-device", "virtio-blk-pci,drive=flash,addr=0x13",
+            "-drive", "if=none,id=overlay,file=%s,format=raw,cache=writethrough" % overlay,
+            "-device", "virtio-blk-pci,drive=overlay,addr=0x15",
             "-device", "virtio-serial-pci,addr=0x14",
             "-chardev", "file,id=i2s,path=%s" % os.path.join(work, "i2s.bin"),
             "-device", "virtserialport,chardev=i2s,name=i2s"]

@@ -34,7 +34,8 @@ mk=(make -s -C "$dir/src" CROSS_COMPILE=$cross ARCH=mips)
 yes "" | "${mk[@]}" oldconfig >/dev/null 2>&1
 nice -n 10 "${mk[@]}" -j"$jobs" busybox >&2
 cp "$dir/src/busybox" "$dir/busybox"
-"$dir/src/busybox" --list >/dev/null 2>&1 || true
+"${mk[@]}" busybox.links >/dev/null
+cp "$dir/src/busybox.links" "$dir/busybox.links"
 rm -rf "$dir/src/debian"
 touch "$dir/done"
 echo "build-busybox: done in $((SECONDS - start)) s" >&2

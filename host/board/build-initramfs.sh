@@ -62,6 +62,8 @@ ${cross}strip "$r/box/lib/box_fake_daemon"
 
 cp "$repo"/tests/box/day_config/* "$r/etc/config/"
 cp -a "$here"/rootfs/. "$r/"
+# The web interface's play-state edits, for tests and benchmarks in the board.
+cp "$repo/host/box/web_iface.sh" "$r/etc/board/web_iface.sh"
 cat >"$r/etc/board/env" <<'ENV'
 # The daemons' environment: outside-command stand-ins first on PATH, the
 # wireless stand-in preloaded (there is no radio).

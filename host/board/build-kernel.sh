@@ -20,11 +20,26 @@ exec 9>"$cache/kernel.lock"
 flock 9
 if [ -f "$dir/done" ]; then echo "$dir"; exit 0; fi
 
-rm -rf "$dir"; mkdir -p "$dir/out"
+rm -rf "$dir"
 start=$SECONDS
-echo "build-kernel: building in $dir (about 8 minutes on 2 cores)" >&2
-tar -xJf "$tarball" -C "$dir"
-mv "$dir/linux-source-6.1" "$dir/src"
+# A build of other inputs from the same source package starts this one off
+# (Kbuild rebuilds what the new options touch); else a fresh build.
+prev=$(ls -td "$cache"/kernel-*/done 2>/dev/null | head -n1)
+if [ -n "$prev" ] && [ "$(cat "$prev")" = "$(dpkg-query -W -f='${Version}' linux-source-6.1)" ]; then
+  prev=${prev%/done}
+  echo "build-kernel: building in $dir from ${prev##*/}" >&2
+  mkdir -p "$dir"
+  cp -a "$prev/src" "$prev/out" "$dir/"
+  # The patch is reapplied from a pristine file.
+  tar -xJf "$tarball" -C "$dir" linux-source-6.1/arch/mips/mti-malta/malta-time.c
+  mv "$dir/linux-source-6.1/arch/mips/mti-malta/malta-time.c" "$dir/src/arch/mips/mti-malta/"
+  rm -rf "$dir/linux-source-6.1"
+else
+  echo "build-kernel: building in $dir (about 8 minutes on 2 cores)" >&2
+  mkdir -p "$dir/out"
+  tar -xJf "$tarball" -C "$dir"
+  mv "$dir/linux-source-6.1" "$dir/src"
+fi
 patch -s -d "$dir/src" -p1 <"$here/malta-hpt-freq.patch"
 mk=(make -s -C "$dir/src" O="$dir/out" ARCH=mips CROSS_COMPILE=$cross)
 KCONFIG_ALLCONFIG="$here/kernel.config" "${mk[@]}" allnoconfig >&2
@@ -34,6 +49,6 @@ lost=$(grep -E '^CONFIG_' "$here/kernel.config" | while IFS= read -r line; do
 [ -z "$lost" ] || { echo "build-kernel: options not taken:" $lost >&2; exit 1; }
 nice -n 10 "${mk[@]}" -j"$jobs" vmlinux modules >&2
 cp "$dir/out/vmlinux" "$dir/vmlinux"
-touch "$dir/done"
+dpkg-query -W -f='${Version}' linux-source-6.1 >"$dir/done"
 echo "build-kernel: done in $((SECONDS - start)) s" >&2
 echo "$dir"

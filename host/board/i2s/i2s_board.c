@@ -35,6 +35,11 @@ static unsigned int speed = 1;
 module_param(speed, uint, 0644);
 MODULE_PARM_DESC(speed, "pacing factor: 1 real time, N N times as fast, 0 unpaced");
 
+/* For the benchmarks: when the latest opening took its first samples. */
+static unsigned int first_write_ms;
+module_param(first_write_ms, uint, 0444);
+MODULE_PARM_DESC(first_write_ms, "uptime in ms of the first write after the latest open");
+
 static DEFINE_MUTEX(dev_lock);   /* the device's settings and the tap's writers */
 static DEFINE_KFIFO(tap, u8, TAP_SIZE);
 static DECLARE_WAIT_QUEUE_HEAD(tap_readable);
@@ -138,6 +143,9 @@ static ssize_t i2s_write(struct file *f, const char __user *buf, size_t size, lo
 	unsigned long long per_sec = (unsigned long long)o->rate * o->channels * (o->bits / 8);
 	size_t done = 0;
 	int err = 0;
+
+	if (!o->bytes && size)
+		first_write_ms = ktime_to_ms(ktime_get_boottime());
 
 	while (done < size) {
 		size_t n = min_t(size_t, size - done, CHUNK);
