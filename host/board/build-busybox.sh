@@ -31,7 +31,7 @@ echo "build-busybox: building in $dir (about 3 minutes on 2 cores)" >&2
 cp -a "$src" "$dir/src"
 cat "$here/busybox.config" "$dir/src/debian/config/os/linux" "$dir/src/debian/config/pkg/static" >"$dir/src/.config"
 mk=(make -s -C "$dir/src" CROSS_COMPILE=$cross ARCH=mips)
-yes "" | "${mk[@]}" oldconfig >/dev/null 2>&1
+{ yes "" || :; } | "${mk[@]}" oldconfig >/dev/null
 nice -n 10 "${mk[@]}" -j"$jobs" busybox >&2
 cp "$dir/src/busybox" "$dir/busybox"
 "${mk[@]}" busybox.links >/dev/null
