@@ -24,9 +24,9 @@ while read -r applet; do
 done <"$bbdir/busybox.links"
 ln -sf /bin/busybox "$r/init"
 
-# glibc's runtime for the dynamically linked programs (C++ links libstdc++
-# statically, libgcc_s dynamically).
-for l in ld.so.1 libc.so.6 libm.so.6 libgcc_s.so.1 libpthread.so.0 libdl.so.2 librt.so.1; do
+# glibc's runtime for the dynamically linked programs (they link libstdc++
+# statically; the stand-ins and the UCI command need libstdc++.so.6).
+for l in ld.so.1 libc.so.6 libm.so.6 libgcc_s.so.1 libpthread.so.0 libdl.so.2 librt.so.1 libstdc++.so.6; do
   [ -e "$sysroot/lib/$l" ] && cp -L "$sysroot/lib/$l" "$r/lib/$l"
 done
 
@@ -48,7 +48,9 @@ ln -s /usr/mips/cgi-bin "$r/usr/mips/www/cgi-bin"
 
 # Stand-ins: UCI, the wireless driver (preloaded), the time stand-in (for
 # tests that play fast), the outside commands.
-cp "$build/bin/uci" "$r/sbin/uci" && ${cross}strip "$r/sbin/uci"
+# (In the MIPS tree bin/uci is the emulator wrapper, bin/uci.target the program.)
+uci=$build/bin/uci.target; [ -f "$uci" ] || uci=$build/bin/uci
+cp "$uci" "$r/sbin/uci" && ${cross}strip "$r/sbin/uci"
 for l in libwlan_standin.so libtimewarp.so; do
   cp "$build/lib/$l" "$r/lib/" && ${cross}strip "$r/lib/$l"
 done
