@@ -1,5 +1,7 @@
 #include "fw_init_stop.h"
 
+#include "fw_stop_wait.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,7 +12,7 @@ constexpr const char* DAEMONS[] = {"wifi_watch", "renderer_ctl", "wifi_survey", 
 
 } // namespace
 
-void stop_init_services(const FwHooks& hooks, const char* init_dir)
+void stop_init_services(const FwHooks& hooks, const char* init_dir, const char* proc_root)
 {
     for (const char* name : DAEMONS) {
         char script[256];
@@ -20,5 +22,8 @@ void stop_init_services(const FwHooks& hooks, const char* init_dir)
         char cmd[272];
         snprintf(cmd, sizeof cmd, "%s stop", script);
         hooks.shell(cmd);
+        // The stop does not wait for the end; the next daemon's stop and the
+        // kill list do, so that nothing ending restarts what they kill.
+        fw_wait_gone(proc_root, name, FW_STOP_WAIT_MS);
     }
 }

@@ -21,7 +21,7 @@ APPLETS = "sh ash killall pidof grep egrep fgrep awk sed wc ifconfig brctl kill 
 # reconfigure the host's network when there is no --net).
 FAKES = "reboot wifi hostapd cfg gorlin quorin udhcpc".split()
 # Helpers of the box itself, on PATH through /box/lib.
-BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable", "box_procd.py", "box_boot"]
+BOX_LIB = ["fakes/fake", "fakes/box_fake_daemon", "sleeper.c", "box_cable", "box_boot"]
 # --boot: the OpenWrt package whose install rules and init scripts are used.
 PACKAGE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
                        "openwrt", "music-box")

@@ -172,6 +172,9 @@ note test "/tmp/fwupgrade staged ($(wc -c </tmp/fwupgrade) bytes)"
 for d in dorvu wan_watch wifi_survey renderer_ctl wifi_watch; do
     check "$d does not run once the image is staged" eval '! runs '"$d"
 done
+assert_eq STOPPED "$(xml_get playstate)" "the player wrote STOPPED on its way out"
+check "the player ended on its SIGTERM, before any SIGKILL" \
+    grep -q 'dorvu::instance1 pid [0-9]* ended (status 1) after its stop' /var/log/procd.log
 calls_at=$(wc -l </box/out/calls)
 bsleep 80
 note test "80 s after the staging"

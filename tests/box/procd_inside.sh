@@ -13,6 +13,7 @@ cat >/usr/bin/testd <<'D'
 #!/bin/sh
 echo "testd $1 $$" >>/tmp/testd.starts
 echo "hello from $1"
+echo "oops from $1" >&2
 case "$1" in
     quick) exit 3 ;;
     run3) sleep 3; exit 0 ;;
@@ -89,29 +90,53 @@ check "not enabled before enable" eval '! /etc/init.d/calm enabled'
 /etc/init.d/calm enable
 check "enable makes S50calm" test -L /etc/rc.d/S50calm -a -L /etc/rc.d/K50calm
 check "enabled after enable" /etc/init.d/calm enabled
+rm /etc/rc.d/K50calm
+check "not enabled without its K link" eval '! /etc/init.d/calm enabled'
+help=$(/etc/init.d/calm frobnicate)
+assert_status 0 $? "an unknown verb returns 0"
+check "an unknown verb prints the help" eval 'printf "%s\n" "$help" | grep -q "^Syntax: /etc/init.d/calm \[command\]"'
 /etc/init.d/calm disable
 check "disable removes the links" test ! -e /etc/rc.d/S50calm -a ! -e /etc/rc.d/K50calm
 
-# stop: SIGTERM, no respawn.
+# stop: SIGTERM, no respawn; it does not wait for the end.
 /etc/init.d/calm stop
-assert_eq "" "$(pids_of calm)" "stop: gone when stop returns"
+check "stop: gone soon after" wait_for 5 eval '[ -z "$(pids_of calm)" ]'
 check "running says no after stop" eval '! /etc/init.d/calm running'
 sleep 0.6  # 12 s of box time: more than the respawn timeout
 assert_eq "" "$(pids_of calm)" "stop: not respawned"
 
-# A daemon that ignores SIGTERM: SIGKILL after the 5 s term timeout.
+# A daemon that ignores SIGTERM: stop returns at once, SIGKILL after the 5 s
+# term timeout. restart does not wait either: the new process starts once
+# the old one has ended.
 initscript stubborn stubborn "3600 5 5"
 /etc/init.d/stubborn start
 check "stubborn runs" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
 sleep 0.1
+old=$(pids_of stubborn)
 /etc/init.d/stubborn stop
-assert_eq "" "$(pids_of stubborn)" "stubborn: gone when stop returns"
+assert_eq "$old" "$(pids_of stubborn)" "stubborn: still there when stop returns"
+check "running is true while it ends" /etc/init.d/stubborn running
+check "stubborn: gone after the term timeout" wait_for 5 eval '[ -z "$(pids_of stubborn)" ]'
 t_term=$(stamp 'stubborn::.*stopping')
 t_kill=$(stamp 'stubborn::.*SIGKILL')
 check "stubborn: SIGKILL 5 s after SIGTERM ($t_term -> $t_kill)" \
     about "$(awk -v a="$t_kill" -v b="$t_term" 'BEGIN{print a-b}')" 5 1.5
+check "the SIGKILL is in the system log" eval 'logread | grep -q "procd: Instance stubborn::instance1 pid $old not stopped on SIGTERM, sending SIGKILL instead"'
 sleep 0.6
 assert_eq "" "$(pids_of stubborn)" "stubborn: not respawned"
+/etc/init.d/stubborn start
+check "stubborn runs again" wait_for 5 eval '[ -n "$(pids_of stubborn)" ]'
+sleep 0.1
+old=$(pids_of stubborn)
+/etc/init.d/stubborn restart
+assert_eq "$old" "$(pids_of stubborn)" "restart returns while the old process ends"
+check "restart: the new process once the old is killed" \
+    wait_for 5 eval 'new=$(pids_of stubborn); [ -n "$new" ] && [ "$new" != "$old" ]'
+t_kill=$(stamp 'stubborn::.*SIGKILL' 2)
+t_new=$(stamp 'stubborn::instance1 started' 3)
+check "restart: started after the SIGKILL ($t_kill -> $t_new)" \
+    awk -v k="$t_kill" -v n="$t_new" 'BEGIN { exit !(n >= k) }'
+/etc/init.d/stubborn stop
 
 # Crash count against THRESHOLD, give up past RETRY.
 initscript loop quick "3600 1 2"
@@ -141,9 +166,19 @@ check "RETRY 0: never a crash loop" eval '! grep -q "ever::.*crash loop" $LOG'
 # No respawn: ended is ended. Output only with stdout 1.
 initscript once quick none "procd_set_param stdout 1"
 sed -i 's/testd quick/testd quick once/' /etc/init.d/once
+logread -f -e 'testd\[' >/tmp/follow.out &
+follower=$!
+sleep 0.2
 /etc/init.d/once start
 check "no respawn: the end is logged" wait_for 10 grep -q 'once::instance1 .*no respawn' $LOG
 sleep 0.5
 assert_eq 1 "$(grep -c 'once::instance1 started' $LOG)" "no respawn: started once"
-assert_file_text /var/log/once.log "hello from quick"$'\n' "stdout 1: the daemon's output in its log"
-check "without stdout 1 nothing is kept" test ! -e /var/log/calm.log
+once_pid=$(grep -o 'once::instance1 started pid [0-9]*' $LOG | awk '{ print $4 }')
+check "stdout 1: the daemon's output in the system log" \
+    eval 'logread -e "testd\\[$once_pid\\]" | grep -q " daemon.info testd\[$once_pid\]: hello from quick$"'
+check "logread -f: the lines as they come" grep -q "testd\[$once_pid\]: hello from quick$" /tmp/follow.out
+kill $follower
+check "without stderr 1 its errors are dropped" eval '! logread | grep -q "oops from quick"'
+check "without stdout 1 nothing is kept" eval '! logread | grep -q "hello from calm"'
+check "a crash loop is in the system log" eval 'logread -e "crash loop" | grep -q "procd: Instance loop::instance1 s in a crash loop 3 crashes"'
+assert_eq 1 "$(logread -l 1 | wc -l)" "logread -l 1: one line"

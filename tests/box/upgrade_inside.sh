@@ -26,6 +26,10 @@ done
 assert_eq "" "${seen# }" "nothing of the box's daemons and what they restart runs after the staging"
 after=$(tail -n +$((staged_at + 1)) $J | grep -E '^(gorlin|quorin|hostapd|udhcpc|wifi|reboot|/lib/wifi/wpa_supplicant_satrt.sh)( |$)')
 assert_eq "" "$after" "no restart command after the staging"
+# The stop only asks procd for the end; the player must still end by itself
+# on its SIGTERM (writing its state), not by the kill list's SIGKILL.
+check "dorvu ended on its SIGTERM, before any SIGKILL" \
+    grep -q 'dorvu::instance1 pid [0-9]* ended (status 1) after its stop' /var/log/procd.log
 for d in $daemons; do
     check "$d was stopped through its init script" grep -q "$d::instance1 stopping" /var/log/procd.log
     check "$d is not running in procd's view" eval '! /etc/init.d/'"$d"' running'
