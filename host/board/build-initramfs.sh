@@ -3,7 +3,7 @@
 #   host/board/build-initramfs.sh BUILD_MIPS BUSYBOX_DIR OUT.cpio.gz [MODULE.ko]
 # BusyBox (static) with its applet links, glibc's MIPS runtime, the eight
 # programs at the package's install paths, the package's init scripts and
-# rc.common, the UCI stand-in, the wireless stand-in, the outside-command
+# rc.common, the procd stand-in, the UCI stand-in, the wireless stand-in, the outside-command
 # stand-ins, the box's settings and the board's own start-up files (rootfs/).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,6 +44,11 @@ sed -n 's/^\t\$(INSTALL_BIN) \.\/files\/\([^ ]*\) \$(1)\(\/.*\)$/\1 \2/p' \
   install -m 755 "$repo/openwrt/music-box/files/$from" "$r$to"
 done
 install -m 755 "$repo/host/box/rc.common" "$r/etc/rc.common"
+# The supervisor in procd's place, and its other names.
+[ -x "$build/bin/procd" ] || { echo "build-initramfs: procd was not built in $build" >&2; exit 1; }
+cp "$build/bin/procd" "$r/sbin/procd" && ${cross}strip "$r/sbin/procd"
+ln -sf procd "$r/sbin/logread"
+ln -sf procd "$r/sbin/procd_call"
 ln -s /usr/mips/cgi-bin "$r/usr/mips/www/cgi-bin"
 
 # Stand-ins: UCI, the wireless driver (preloaded), the time stand-in (for
