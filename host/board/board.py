@@ -100,7 +100,7 @@ def qemu_args(kernel, initrd, work, stick=None, port=0, console="socket", append
             "block2mtd.block2mtd=/dev/vdb,%d %s" % (HPT_FREQ, ERASE_BLOCK, ERASE_BLOCK, append),
             "-monitor", "unix:%s,server=on,wait=off" % os.path.join(work, "monitor.sock"),
             "-netdev", "user,id=n0,%snet=10.0.2.0/24" % fwd,
-            "-device", "virtio-net-pci,netdev=n0,addr=0x0b",
+            "-device", "virtio-net-pci,netdev=n0,addr=0x0b,romfile=",
             "-device", "pci-ohci,id=ohci,addr=%s" % STICK_PCI,
             "-drive", "if=none,id=flash,file=%s,format=raw,cache=writethrough" % flash,
             "-device", "virtio-blk-pci,drive=flash,addr=0x13",
