@@ -22,33 +22,39 @@ if [ -f "$dir/done" ]; then echo "$dir"; exit 0; fi
 
 rm -rf "$dir"
 start=$SECONDS
-# A build of other inputs from the same source package starts this one off
-# (Kbuild rebuilds what the new options touch); else a fresh build.
+# Every build runs at one path, kernel-build, and is then renamed to its key:
+# Kbuild records absolute paths, so a tree seeded from an earlier build
+# rebuilds only what the changed options touch when the paths are the same.
+work=$cache/kernel-build
+rm -rf "$work"
+# A build of other inputs from the same source package starts this one off;
+# else a fresh build.
 prev=$(ls -td "$cache"/kernel-*/done 2>/dev/null | head -n1)
 if [ -n "$prev" ] && [ "$(cat "$prev")" = "$(dpkg-query -W -f='${Version}' linux-source-6.1)" ]; then
   prev=${prev%/done}
-  echo "build-kernel: building in $dir from ${prev##*/}" >&2
-  mkdir -p "$dir"
-  cp -a "$prev/src" "$prev/out" "$dir/"
-  # The patch is reapplied from a pristine file.
-  tar -xJf "$tarball" -C "$dir" linux-source-6.1/arch/mips/mti-malta/malta-time.c
-  mv "$dir/linux-source-6.1/arch/mips/mti-malta/malta-time.c" "$dir/src/arch/mips/mti-malta/"
-  rm -rf "$dir/linux-source-6.1"
+  echo "build-kernel: building $dir from ${prev##*/}" >&2
+  mkdir -p "$work"
+  cp -a "$prev/src" "$prev/out" "$work/"
+  # The patch is applied again to the pristine file.
+  tar -xJf "$tarball" -C "$work" linux-source-6.1/arch/mips/mti-malta/malta-time.c
+  mv "$work/linux-source-6.1/arch/mips/mti-malta/malta-time.c" "$work/src/arch/mips/mti-malta/"
+  rm -rf "$work/linux-source-6.1"
 else
-  echo "build-kernel: building in $dir (about 8 minutes on 2 cores)" >&2
-  mkdir -p "$dir/out"
-  tar -xJf "$tarball" -C "$dir"
-  mv "$dir/linux-source-6.1" "$dir/src"
+  echo "build-kernel: building $dir (about 8 minutes on 2 cores)" >&2
+  mkdir -p "$work/out"
+  tar -xJf "$tarball" -C "$work"
+  mv "$work/linux-source-6.1" "$work/src"
 fi
-patch -s -d "$dir/src" -p1 <"$here/malta-hpt-freq.patch"
-mk=(make -s -C "$dir/src" O="$dir/out" ARCH=mips CROSS_COMPILE=$cross)
+patch -s -d "$work/src" -p1 <"$here/malta-hpt-freq.patch"
+mk=(make -s -C "$work/src" O="$work/out" ARCH=mips CROSS_COMPILE=$cross)
 KCONFIG_ALLCONFIG="$here/kernel.config" "${mk[@]}" allnoconfig >&2
 # Every option asked for must have survived: a lost dependency fails quietly.
 lost=$(grep -E '^CONFIG_' "$here/kernel.config" | while IFS= read -r line; do
-  grep -qxF "$line" "$dir/out/.config" || echo "$line"; done)
+  grep -qxF "$line" "$work/out/.config" || echo "$line"; done)
 [ -z "$lost" ] || { echo "build-kernel: options not taken:" $lost >&2; exit 1; }
 nice -n 10 "${mk[@]}" -j"$jobs" vmlinux modules >&2
-cp "$dir/out/vmlinux" "$dir/vmlinux"
-dpkg-query -W -f='${Version}' linux-source-6.1 >"$dir/done"
+cp "$work/out/vmlinux" "$work/vmlinux"
+dpkg-query -W -f='${Version}' linux-source-6.1 >"$work/done"
+mv "$work" "$dir"
 echo "build-kernel: done in $((SECONDS - start)) s" >&2
 echo "$dir"

@@ -49,10 +49,19 @@ def build_mips():
     return os.environ.get("BOX_CROSS_BUILD", os.path.join(SRC, "build-mips"))
 
 
+_images = []
+
+
 def images():
-    """The board's kernel and initramfs (built or taken from the cache)."""
-    out = os.path.join(build_mips(), "board")
-    return board.build(build_mips(), out)
+    """The board's kernel and initramfs (built or taken from the cache, once
+    per run; BOARD_IMAGES=VMLINUX:INITRAMFS boots given ones)."""
+    if not _images:
+        given = os.environ.get("BOARD_IMAGES")
+        if given:
+            _images.extend(given.split(":", 1))
+        else:
+            _images.extend(board.build(build_mips(), os.path.join(build_mips(), "board")))
+    return _images
 
 
 def free_port():
