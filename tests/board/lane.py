@@ -1,6 +1,7 @@
 """Shared by the board lane's tests and the board benchmarks: checks and
 their count, the songs of the MIPS lane's player test, the board built once,
 and the user-mode run of the same programs to compare with."""
+import json
 import os
 import shutil
 import socket
@@ -177,6 +178,27 @@ def played_once(journal, n=ENTRIES):
         else:
             block.append(line)
     return out, wavs
+
+
+def per_song(journal, list_text, wav_dir):
+    """The list played once, by song: {(url, start): (requests, samples)}.
+    The N-th opening plays the list's N-th entry; the board's stick and the
+    sandbox's disk list their songs in their own directory order."""
+    entries = [(e["url"], e["startpos"]) for e in json.loads(list_text)["Playlist"]]
+    lines, wavs = played_once(journal, len(entries))
+    blocks, cur = [], None
+    for line in lines:
+        if line.startswith("open song "):
+            cur = []
+        elif line.startswith("close song "):
+            blocks.append(cur + [line.split()[-1]])
+        else:
+            cur.append(line)
+    out = {}
+    for key, block, wav in zip(entries, blocks, wavs):
+        with open(os.path.join(wav_dir, wav), "rb") as f:
+            out[key] = (block, f.read())
+    return out
 
 
 def tap_journal(work, outdir):
