@@ -17,7 +17,10 @@ import lane  # noqa: E402
 t = lane.Checks("board_e2e")
 work = lane.workdir()
 disk = os.path.join(work, "songs")
-lane.make_songs(disk)
+# A few songs: AAC (e.aac, g.m4a) left out, see the note in the README.
+SONGS = ["a.mp3", "b.mp2", "c.flac", "d.wma", "f.wav", "h.ac3", "album.ape"]
+ENTRIES = len(SONGS) - 1 + 3  # the album is three tracks
+lane.make_songs(disk, only=SONGS)
 stick = os.path.join(work, "stick.img")
 lane.board.make_stick(stick, disk)
 port = lane.free_port()
@@ -37,7 +40,7 @@ try:
     t.check(b.wait_for("grep -q ' /tmp/mnt/sda1 vfat ' /proc/mounts", 30),
             "the stick's partition is mounted at /tmp/mnt/sda1", b.sh("cat /proc/mounts; ls /dev")[1])
     ref = os.path.join(work, "usermode")
-    lane.usermode_play(disk, ref)
+    lane.usermode_play(disk, ref, ENTRIES)
     st, _ = b.sh("/etc/init.d/dorvu stop; udisk_scan", timeout=600)
     t.eq(1, st, "udisk_scan on the board wrote a list")
     board_list = b.out("cat /tmp/mnt/sda1/.udisklist")
@@ -50,13 +53,13 @@ try:
     b.out("echo 10 >/sys/module/i2s_board/parameters/speed")
     b.out("LD_PRELOAD=/lib/libtimewarp.so TIMEWARP=10 dorvu --log >/tmp/dorvu.log 2>&1 & echo $! >/tmp/dorvu.pid")
     tap = os.path.join(work, "tap")
-    played = lane.wait_host(lambda: lane.closes(lane.tap_journal(work, tap)) >= lane.ENTRIES, 900, 2)
+    played = lane.wait_host(lambda: lane.closes(lane.tap_journal(work, tap)) >= ENTRIES, 900, 2)
     b.sh("kill -TERM $(cat /tmp/dorvu.pid); sleep 1")
     t.check(played, "the board played the whole list", b.sh("tail -n 20 /tmp/dorvu.log")[1])
     with open(os.path.join(ref, "i2s", "journal")) as f:
         want = lane.per_song(f.read().splitlines(), ref_list, os.path.join(ref, "i2s"))
     got = lane.per_song(lane.tap_journal(work, tap), board_list, tap)
-    t.eq(lane.ENTRIES, len(want), "the user-mode run played the whole list")
+    t.eq(ENTRIES, len(want), "the user-mode run played the whole list")
     for key in sorted(want):
         w, g = want[key], got.get(key, (None, None))
         t.eq(w[0], g[0], "the I2S requests for %s from %s s are the user-mode run's" % key)

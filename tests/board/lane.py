@@ -124,7 +124,7 @@ PLAYUSB = ('<?xml version="1.0" encoding="utf-8"?>\n<playusb>\n<url></url>\n<pos
            '<startposition>0</startposition>\n<songname></songname>\n<loop>0</loop>\n</playusb>\n')
 
 
-def usermode_play(disk, out):
+def usermode_play(disk, out, entries=ENTRIES):
     """The MIPS lane's run: the same programs under qemu's user-mode emulation
     in the sandbox, with the I2S and time stand-ins; leaves out/list,
     out/scan_status and out/i2s/."""
@@ -147,7 +147,7 @@ def usermode_play(disk, out):
             sleep 0.1; n=$((n + 1))
         done
         kill -TERM $pid; wait $pid
-    """ % {"run": run, "tree": tree, "n": ENTRIES}
+    """ % {"run": run, "tree": tree, "n": entries}
     subprocess.run([os.path.join(SRC, "host", "box", "boxrun"), "--disk", copy, "--config",
                     os.path.join(out, "config"), "--out", out, "--share", tree, "--", "sh", "-c", script],
                    check=False)
