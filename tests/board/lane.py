@@ -77,9 +77,11 @@ def workdir():
     return tempfile.mkdtemp(prefix="box-board.")
 
 
-def new_board(work, stick=None, port=0):
+def new_board(work, stick=None, port=0, icount=False):
+    """A board; the tests run it without -icount (see board.Board), the
+    benchmarks with it."""
     kernel, initrd = images()
-    return board.Board(kernel, initrd, work, stick=stick, port=port)
+    return board.Board(kernel, initrd, work, stick=stick, port=port, icount=icount)
 
 
 def tone(secs, rate, ch):
