@@ -13,6 +13,7 @@ stay between boots; what the I2S driver is given lands in DIR/i2s.bin.
 Tests and benchmarks use the Board class: boot, shell commands over the
 serial console, QEMU's monitor, power cut."""
 import argparse
+import fcntl
 import os
 import re
 import select
@@ -49,9 +50,13 @@ def build(build_mips, out_dir):
     kdir = run([os.path.join(HERE, "build-kernel.sh")], stdout=subprocess.PIPE, text=True).stdout.strip()
     bbdir = run([os.path.join(HERE, "build-busybox.sh")], stdout=subprocess.PIPE, text=True).stdout.strip()
     os.makedirs(out_dir, exist_ok=True)
-    module = build_module(kdir, out_dir)
-    initrd = os.path.join(out_dir, "initramfs.cpio.gz")
-    run([os.path.join(HERE, "build-initramfs.sh"), build_mips, bbdir, initrd] + ([module] if module else []))
+    # One build of the module and the initramfs at a time (a test and a
+    # benchmark may start together).
+    with open(os.path.join(out_dir, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        module = build_module(kdir, out_dir)
+        initrd = os.path.join(out_dir, "initramfs.cpio.gz")
+        run([os.path.join(HERE, "build-initramfs.sh"), build_mips, bbdir, initrd] + ([module] if module else []))
     return os.path.join(kdir, "vmlinux"), initrd
 
 
