@@ -100,8 +100,7 @@ def qemu_args(kernel, initrd, work, stick=None, port=0, console="socket", append
     fwd = "hostfwd=tcp:127.0.0.1:%d-:80," % port if port else ""
     args = ["qemu-system-mips", "-M", "malta", "-cpu", "24Kc", "-m", "64", "-nographic", "-vga", "none",
             "-kernel", kernel, "-initrd", initrd,
-            "-append", "console=ttyS0 loglevel=4 malta_hpt_freq=%d block2mtd.block2mtd=/dev/vda,%d "
-            "block2mtd.block2mtd=/dev/vdb,%d %s" % (HPT_FREQ, ERASE_BLOCK, ERASE_BLOCK, append),
+            "-append", "console=ttyS0 loglevel=4 malta_hpt_freq=%d %s" % (HPT_FREQ, append),
             "-monitor", "unix:%s,server=on,wait=off" % os.path.join(work, "monitor.sock"),
             "-netdev", "user,id=n0,%snet=10.0.2.0/24" % fwd,
             "-device", "virtio-net-pci,netdev=n0,addr=0x0b,romfile=",

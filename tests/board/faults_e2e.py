@@ -50,6 +50,8 @@ def cut_after(delay):
 
 try:
     b.power_on()
+    t.check(b.sh("grep -q ' /etc/config jffs2 ' /proc/mounts")[0] == 0, "/etc/config is on the flash's JFFS2",
+            b.sh("cat /proc/mounts /proc/mtd")[1])
     t.check(b.wait_for("grep -q ' /tmp/mnt/sda1 ' /proc/mounts", 30), "the stick is mounted")
     t.eq(1, b.sh("udisk_scan", 300)[0], "the stick's list is written")
     b.out("/etc/init.d/dorvu restart")
