@@ -23,7 +23,7 @@ if [ -f "$dir/done" ]; then echo "$dir"; exit 0; fi
 rm -rf "$dir"
 start=$SECONDS
 # Every build runs at one path, kernel-build, and is then renamed to its key:
-# Kbuild records absolute paths, so a tree seeded from an earlier build
+# Kbuild records absolute paths, so a tree started from an earlier build
 # rebuilds only what the changed options touch when the paths are the same.
 work=$cache/kernel-build
 rm -rf "$work"
