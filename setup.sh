@@ -18,6 +18,10 @@ PACKAGES=(
   chromium chromium-driver python3-selenium   # the web interface stand-in's browser test
   python3-matplotlib   # the demo's picture of the box's day
   strace      # errors injected into udisk_scan's system calls: tests/scanner/udisk_scan_e2e.sh
+  # The board lane (host/board/): QEMU's MIPS Malta, Debian's kernel source
+  # and what building it needs, the USB stick's FAT32 image tools.
+  qemu-system-mips linux-source-6.1 flex bison bc cpio libelf-dev xz-utils
+  dosfstools mtools
 )
 
 missing=()
