@@ -7,7 +7,6 @@ curl through the box's httpd; `nor set`, the board rebooted, `nor get`."""
 import hashlib
 import json
 import os
-import shutil
 import subprocess
 import sys
 
@@ -102,9 +101,4 @@ except lane.board.BoardError as e:
     t.check(False, "the board", str(e))
 finally:
     b.close()
-rc = t.done()
-if rc == 0:
-    shutil.rmtree(work, ignore_errors=True)
-else:
-    print("board_e2e: work folder kept: %s" % work, file=sys.stderr)
-sys.exit(rc)
+sys.exit(t.finish(work))

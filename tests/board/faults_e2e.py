@@ -6,7 +6,6 @@ write, during the scanner's list write and during an upload's staging; the
 board is then booted again and what the user had is checked."""
 import os
 import random
-import shutil
 import subprocess
 import sys
 import threading
@@ -154,9 +153,4 @@ except lane.board.BoardError as e:
     t.check(False, "the board", str(e))
 finally:
     b.close()
-rc = t.done()
-if rc == 0:
-    shutil.rmtree(work, ignore_errors=True)
-else:
-    print("faults_e2e: work folder kept: %s" % work, file=sys.stderr)
-sys.exit(rc)
+sys.exit(t.finish(work))

@@ -45,6 +45,15 @@ class Checks:
         print("%s: %d passed, %d failed" % (self.name, self.passed, self.failed), flush=True)
         return 0 if self.failed == 0 else 1
 
+    def finish(self, work):
+        """done(), and the work folder removed after a clean run, kept to look at otherwise."""
+        rc = self.done()
+        if rc == 0:
+            shutil.rmtree(work, ignore_errors=True)
+        else:
+            print("%s: work folder kept: %s" % (self.name, work), file=sys.stderr)
+        return rc
+
 
 def build_mips():
     return os.environ.get("BOX_CROSS_BUILD", os.path.join(SRC, "build-mips"))
