@@ -117,6 +117,8 @@ pidof velmar || echo "velmar gone"
 wifi up
 ps | grep hostapd | grep -v grep | cut -c 16-
 killall -9 hostapd
+# PID 1 reaps the killed daemon, but not within the same instant on a busy machine.
+i=0; while [ "$(ps | grep -c hostapd)" -gt 1 ] && [ $i -lt 30 ]; do sleep 0.1; i=$((i + 1)); done
 ps | grep -c hostapd
 udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R
 box_fake_daemon /usr/sbin/pravik -n Box
