@@ -151,9 +151,9 @@ bool stopped() { return player_state() == STATE_STOPPED; }
 // The engine took the last command: the next one cannot overwrite it in the
 // one-slot mailbox, however slow the engine's cycles are (an emulated CPU).
 bool command_taken() {
-    pthread_mutex_lock(&g_cmd_lock);
+    g_cmd_lock.lock();
     bool taken = g_player->command == CMD_NONE;
-    pthread_mutex_unlock(&g_cmd_lock);
+    g_cmd_lock.unlock();
     return taken;
 }
 
