@@ -87,7 +87,9 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     std::atomic<bool> stop{false};
     std::thread poll([&] {
         PollMemory mem{80};
-        while (!stop) poll_cycle(&mem, short_sleep);
+        PollOps ops = box_poll_ops();
+        ops.sleep_s = short_sleep;
+        while (!stop) poll_cycle(&mem, ops);
     });
 
     // The web interface at its most restless: a new request every 15 ms.

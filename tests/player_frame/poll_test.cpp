@@ -54,7 +54,7 @@ protected:
         XmlValue v(getter());
         return v ? v.get() : "<null>";
     }
-    int cycle() { return poll_cycle(&mem_, fake_sleep); }
+    int cycle() { return poll_cycle(&mem_, fake_poll_ops(fake_sleep)); }
 
     TempDir dir_;
     std::string path_;
