@@ -44,11 +44,13 @@ constexpr int DISK_LIST_PATH_SIZE = 256;
 constexpr int VOLUME_STR_SIZE = 8;
 constexpr int PLAYSTATE_SIZE = 16;
 
-// The player's locks, the data each guards, and the one order they nest in.
-// A lock may be taken while holding only locks listed above it; nothing is
-// held while waiting for the other thread. clang checks all of it
-// (-Wthread-safety): the data below is marked with its lock, the order with
-// ACQUIRED_AFTER.
+// The player's locks, the data each guards, and the one order they nest in:
+//
+//   s_list_lock -> g_player_lock -> g_doc_lock -> g_cmd_lock -> g_pending_lock
+//
+// A lock may be taken while holding only locks before it. clang checks all
+// of it (-Wthread-safety): the data below is marked with its lock, the order
+// with ACQUIRED_AFTER, functions with the locks they need or take.
 //
 //   s_list_lock     the disk list: its text g_disk_list_text and its parse,
 //                   g_playlist and g_playlist_count with the JSON document
@@ -60,7 +62,8 @@ constexpr int PLAYSTATE_SIZE = 16;
 //                   g_song_stopped, g_song_ended, g_end_count,
 //                   g_last_duration_us, g_i2s_fd, g_volume_str, g_url_seen,
 //                   and engine.cpp's s_unplayable_run and s_skip_due. A
-//                   decode step holds it for one packet.
+//                   decode step holds it for one frame (and the packet read
+//                   for it).
 //   g_doc_lock      the play-state document: g_doc and playstate.cpp's last
 //                   whole document; held from a read of the file to the
 //                   rename of its rewrite
@@ -79,7 +82,8 @@ constexpr int PLAYSTATE_SIZE = 16;
 // Not guarded: g_verbose and g_start_url (main thread, set before the poll
 // starts), g_disk_list_path (the start-up's disk scan only), g_seek_target
 // (atomic), the g_player and g_cur_url pointers themselves (allocated before
-// the poll starts; player_free releases them only once the engine has quit).
+// the poll starts; player_free releases them only on CMD_QUIT, which nothing
+// posts while the poll runs).
 extern Mutex s_list_lock;
 extern Mutex g_player_lock ACQUIRED_AFTER(s_list_lock);
 extern Mutex g_doc_lock ACQUIRED_AFTER(s_list_lock, g_player_lock);
@@ -87,7 +91,7 @@ extern Mutex g_cmd_lock ACQUIRED_AFTER(s_list_lock, g_player_lock, g_doc_lock);
 extern Mutex g_pending_lock ACQUIRED_AFTER(s_list_lock, g_player_lock, g_doc_lock, g_cmd_lock);
 
 // A function that takes a lock itself may be called holding only locks
-// above it in the table: these name the locks its caller must not hold.
+// before it: these name the locks its caller must not hold.
 #define TAKES_LIST_LOCK EXCLUDES(s_list_lock, g_player_lock, g_doc_lock, g_cmd_lock, g_pending_lock)
 #define TAKES_PLAYER_LOCK EXCLUDES(g_player_lock, g_doc_lock, g_cmd_lock, g_pending_lock)
 #define TAKES_DOC_LOCK EXCLUDES(g_doc_lock, g_cmd_lock, g_pending_lock)
