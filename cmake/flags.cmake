@@ -14,6 +14,15 @@ endif()
 if(BOX_WERROR)
   add_compile_options(-Werror)
 endif()
+# clang checks the locking against the annotations (common/thread_safety.h):
+# a lock taken out of order or guarded data touched without its lock is an
+# error in every clang build. GCC has no such analysis.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Wthread-safety>
+                      $<$<COMPILE_LANGUAGE:CXX>:-Wthread-safety-beta>
+                      $<$<COMPILE_LANGUAGE:CXX>:-Werror=thread-safety>
+                      $<$<COMPILE_LANGUAGE:CXX>:-Werror=thread-safety-beta>)
+endif()
 
 if(BOX_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g)

@@ -28,7 +28,7 @@ enum StepResult { STEP_GO_ON = 0, STEP_DROP = 1, STEP_FAILED = -1 };
 
 // Writes all of data unless the state leaves STATE_PLAYING (the rest is
 // dropped); the device may take it in parts.
-StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
+StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) REQUIRES(g_player_lock) {
     while (size > 0 && ctx->state == STATE_PLAYING) {
         long n = i2s_write(data, size);
         // A device that takes nothing would hold this loop, and the lock
@@ -46,7 +46,7 @@ StepResult write_all(player_ctx* ctx, const uint8_t* data, size_t size) {
 
 // The whole-second position of the frame about to play, from the sample
 // count, and how many of its first samples lie before a seek's target.
-int frame_start(player_ctx* ctx, const AVFrame* f) {
+int frame_start(player_ctx* ctx, const AVFrame* f) REQUIRES(g_player_lock) {
     SongMedia& m = song_media();
     if (m.next_sample < 0) return 0;
     int64_t first = m.next_sample;
@@ -60,7 +60,7 @@ int frame_start(player_ctx* ctx, const AVFrame* f) {
     return m.play_from - first < f->nb_samples ? int(m.play_from - first) : f->nb_samples;
 }
 
-StepResult output_frame(player_ctx* ctx, const AVFrame* f) {
+StepResult output_frame(player_ctx* ctx, const AVFrame* f) REQUIRES(g_player_lock) {
     const int skip = frame_start(ctx, f);
     if (skip >= f->nb_samples) return STEP_GO_ON;
     if (is_pcm_s16(f)) {
@@ -93,7 +93,7 @@ enum FrameResult { FRAME_PLAYED, FRAME_NONE, FRAME_FAILED };
 
 // Takes one frame the decoder has ready and writes it. FRAME_NONE: the
 // decoder wants a packet (or failed on the last one).
-FrameResult play_frame(player_ctx* ctx) {
+FrameResult play_frame(player_ctx* ctx) REQUIRES(g_player_lock) {
     AVFrame* frame = song_media().frame.get();
     int r = avcodec_receive_frame(ctx->codec_ctx, frame);
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return FRAME_NONE;
@@ -106,7 +106,7 @@ FrameResult play_frame(player_ctx* ctx) {
     return w == STEP_FAILED ? FRAME_FAILED : FRAME_PLAYED;
 }
 
-void update_position(player_ctx* ctx, const AVPacket* pkt) {
+void update_position(player_ctx* ctx, const AVPacket* pkt) REQUIRES(g_player_lock) {
     SongMedia& m = song_media();
     m.next_sample = -1;
     if (pkt->pts != AV_NOPTS_VALUE) {
@@ -122,7 +122,7 @@ void update_position(player_ctx* ctx, const AVPacket* pkt) {
 }
 
 // The input has ended: what the decoder still holds is played out too.
-void play_out(player_ctx* ctx) {
+void play_out(player_ctx* ctx) REQUIRES(g_player_lock) {
     if (avcodec_send_packet(ctx->codec_ctx, nullptr) != 0) return;
     while (ctx->state == STATE_PLAYING && play_frame(ctx) == FRAME_PLAYED) {
     }

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <unistd.h>
 
-static SongMedia s_media;
+static SongMedia s_media GUARDED_BY(g_player_lock);
 
 SongMedia& song_media() { return s_media; }
 
@@ -75,7 +75,7 @@ struct BoundRelease {
 
 // One attempt; on success the contexts are in ctx and the stream's index is
 // returned, else -1 and nothing stays open.
-static int open_attempt(player_ctx* ctx, const char* name) {
+static int open_attempt(player_ctx* ctx, const char* name) REQUIRES(g_player_lock) {
     // A FIFO or device named like a song would block the open while the
     // engine holds the player lock: a local path opens only as a regular file.
     const char* local = local_path_of(name);
@@ -149,7 +149,7 @@ static int open_attempt(player_ctx* ctx, const char* name) {
     return index;
 }
 
-static void publish_length(player_ctx* ctx, const AVStream* st) {
+static void publish_length(player_ctx* ctx, const AVStream* st) REQUIRES(g_player_lock) {
     int64_t secs;
     if (st->duration == AV_NOPTS_VALUE) {
         dlog("\n%s:AV_NOPTS_VALUE\n\n", "open_song");

@@ -16,9 +16,9 @@ constexpr int64_t PROBE_DURATION_US = 1000000;
 constexpr int64_t UNKNOWN_DURATION_SEC = 16384;
 constexpr int OPEN_ATTEMPTS = 4;
 
-int open_song(const char* url);
-void close_decoder();
-int dorvu_dec_loop(player_ctx* ctx, int32_t state);
+int open_song(const char* url) REQUIRES(g_player_lock);
+void close_decoder() REQUIRES(g_player_lock);
+int dorvu_dec_loop(player_ctx* ctx, int32_t state) TAKES_PLAYER_LOCK;
 
 // The URL tried by attempt `attempt` (0-based) of open_song: an "mms:" URL
 // gets t, h, u inserted after its first three characters on attempts 1..3.

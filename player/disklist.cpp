@@ -5,6 +5,7 @@
 #include "handles.h"
 #include "mounts.h"
 #include "player.h"
+#include "player_lock.h"
 #include "regular_file.h"
 
 #include <cstdlib>
@@ -75,6 +76,14 @@ char* getudisklist() { return getudisklist_from(MOUNTS_PATH); }
 
 void scanudisklist() {
     dlog("====%s ENTER====\n", "scanudisklist");
-    free(g_disk_list_text);
-    g_disk_list_text = getudisklist();
+    char* text = getudisklist();
+    char* old;
+    {
+        // The poll thread may be parsing the list already (a slow disk can
+        // take longer than its first pause).
+        MutexHold list(&s_list_lock);
+        old = g_disk_list_text;
+        g_disk_list_text = text;
+    }
+    free(old);
 }

@@ -2,6 +2,8 @@
 // once when the player starts.
 #pragma once
 
+#include "player.h"
+
 // Appended to the mount point to name the list file.
 constexpr char DISK_LIST_NAME[] = "/.udisklist";
 // Largest list text read, in bytes.
@@ -15,4 +17,4 @@ char* getudisklist_from(const char* mounts_path);
 char* getudisklist();
 
 // Stores getudisklist() into g_disk_list_text.
-void scanudisklist();
+void scanudisklist() TAKES_LIST_LOCK;

@@ -31,8 +31,8 @@ int32_t player_state() {
 
 // Entries in a row that gave nothing to play, and whether the next entry
 // is due after a failed open. Guarded by g_player_lock.
-static int32_t s_unplayable_run = 0;
-static bool s_skip_due = false;
+static int32_t s_unplayable_run GUARDED_BY(g_player_lock) = 0;
+static bool s_skip_due GUARDED_BY(g_player_lock) = false;
 
 void start_play_run() {
     MutexHold p(&g_player_lock);
@@ -49,7 +49,7 @@ bool take_skip_due() {
 
 // One more entry without audio: whether the list still holds one not tried
 // in this run. count is the list's size, taken before the lock.
-static bool next_after_unplayable(int count) {
+static bool next_after_unplayable(int count) TAKES_PLAYER_LOCK {
     MutexHold p(&g_player_lock);
     if (g_list_mode != LIST_MODE_PLAYLIST) return false;
     if (++s_unplayable_run >= count) {
@@ -81,7 +81,7 @@ static void publish_stopped() {
     if (r != 0) post_pending_write(PENDING_PLAYSTATE);
 }
 
-static void close_device() {
+static void close_device() REQUIRES(g_player_lock) {
     if (i2s_close() != 0) {
         dlog("aclose failed!\n");
         i2s_close();
@@ -114,7 +114,9 @@ int player_play() {
             ctx->state = STATE_STOPPED;
         }
         if (open_song(g_cur_url) == -1) {
-            // The command word belongs to the mailbox; it is cleared below.
+            // The command word belongs to the mailbox, which the poll may
+            // post to meanwhile: kept under its lock, and cleared below.
+            MutexHold c(&g_cmd_lock);
             int32_t cmd = ctx->command;
             memset(ctx, 0, sizeof *ctx);
             ctx->command = cmd;
@@ -257,7 +259,7 @@ int Nset_uri(player_ctx* ctx, const char* url) {
         g_list_mode = LIST_MODE_SINGLE;
     }
     n_stop();
-    if (playlist_parse(g_disk_list_text) == 1) {
+    if (playlist_parse_disk_list() == 1) {
         int cur = updatelistnumber(url);
         {
             MutexHold p(&g_player_lock);

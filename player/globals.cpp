@@ -24,7 +24,7 @@ char g_volume_str[VOLUME_STR_SIZE] = "80";
 char g_playstate[PLAYSTATE_SIZE] = "STOPPED";
 char g_url_seen[URL_SIZE] = "";
 
-pthread_mutex_t g_cmd_lock = PTHREAD_MUTEX_INITIALIZER;
-pthread_mutex_t g_player_lock = PTHREAD_MUTEX_INITIALIZER;
-pthread_mutex_t g_doc_lock = PTHREAD_MUTEX_INITIALIZER;
-pthread_mutex_t g_pending_lock = PTHREAD_MUTEX_INITIALIZER;
+Mutex g_cmd_lock;
+Mutex g_player_lock;
+Mutex g_doc_lock;
+Mutex g_pending_lock;

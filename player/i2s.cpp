@@ -53,7 +53,7 @@ int map_volume(int volume) {
     return volume;
 }
 
-static int request(unsigned long code, int value) {
+static int request(unsigned long code, int value) REQUIRES(g_player_lock) {
     return ioctl(g_i2s_fd, code, value);
 }
 

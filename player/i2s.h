@@ -22,17 +22,17 @@ constexpr unsigned long I2S_MUTE = 0x80044E29UL;
 constexpr const char* I2S_DEVICE = "/dev/i2s";
 
 // Opens the device write-only; g_i2s_fd gets the descriptor or 0.
-int i2s_open();
+int i2s_open() REQUIRES(g_player_lock);
 // Opens (one retry after 4 s, else exit status 1) and configures the device
 // for ctx's codec.
-int open_audio_output(player_ctx* ctx);
-int i2s_setup(int rate, int channels, int bits);
-int i2s_set_volume(int volume);
-long i2s_write(const void* data, size_t length);
-int i2s_close();
+int open_audio_output(player_ctx* ctx) REQUIRES(g_player_lock);
+int i2s_setup(int rate, int channels, int bits) REQUIRES(g_player_lock);
+int i2s_set_volume(int volume) TAKES_PLAYER_LOCK;
+long i2s_write(const void* data, size_t length) REQUIRES(g_player_lock);
+int i2s_close() REQUIRES(g_player_lock);
 // <volume> from the play-state file (kept in g_volume_str), clamped 0..100.
-int read_volume();
+int read_volume() REQUIRES(g_player_lock);
 // g_volume_str clamped 0..100, without reading the file.
-int cached_volume();
+int cached_volume() REQUIRES(g_player_lock);
 // The volume as the driver is sent it: 1..79 in steps of 5 from 45 to 80.
 int map_volume(int volume);

@@ -4,14 +4,18 @@
 #include "dlog.h"
 #include "engine.h"
 #include "i2s.h"
+#include "player_lock.h"
 
 #include <cstdlib>
 
 // player_create: FFmpeg registers its formats and codecs by itself; the
 // locks are initialised statically.
 int output_gstreamer_init() {
-    __singlesong.position = 0;
-    __singlesong.length = 0;
+    {
+        MutexHold p(&g_player_lock);
+        __singlesong.position = 0;
+        __singlesong.length = 0;
+    }
     g_player = (player_ctx*)calloc(1, sizeof(player_ctx));
     if (!g_player) return -1;
     g_cur_url = (char*)calloc(URL_SIZE, 1);

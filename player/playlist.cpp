@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 
+Mutex s_list_lock;
+
 namespace {
 
 struct JsonDeleter {
@@ -24,8 +26,7 @@ using JsonDoc = std::unique_ptr<cJSON, JsonDeleter>;
 // The parse g_playlist points into. A new URL replaces it on the playlist
 // thread while the engine may be choosing the next song on the main thread,
 // so every walk holds s_list_lock.
-JsonDoc s_doc;
-pthread_mutex_t s_list_lock = PTHREAD_MUTEX_INITIALIZER;
+JsonDoc s_doc GUARDED_BY(s_list_lock);
 
 bool named(const cJSON* m, const char* name) { return m->string && strcmp(m->string, name) == 0; }
 
@@ -41,13 +42,13 @@ const char* loadable_url(const cJSON* m) {
     return s && strlen(s) < (size_t)URL_SIZE ? s : nullptr;
 }
 
-void release_locked() {
+void release_locked() REQUIRES(s_list_lock) {
     s_doc.reset();
     g_playlist = nullptr;
     g_playlist_count = 0;
 }
 
-const cJSON* entry_at(int index) {
+const cJSON* entry_at(int index) REQUIRES(s_list_lock) {
     if (!g_playlist || index < 0 || index >= g_playlist_count) return nullptr;
     return cJSON_GetArrayItem(g_playlist, index);
 }
@@ -67,7 +68,7 @@ void publish_title(const char* title) {
 }
 
 // Loads entry index; the caller holds s_list_lock.
-void load_entry_locked(int index, char* url_buffer) {
+void load_entry_locked(int index, char* url_buffer) REQUIRES(s_list_lock) {
     const cJSON* entry = entry_at(index);
     if (!entry) return;
     // Cleared before the walk: an entry without a usable "url" must not
@@ -103,7 +104,7 @@ void load_entry_locked(int index, char* url_buffer) {
 }
 
 // playlistGet_song with s_list_lock already held.
-void get_song_locked(int index, char* url_buffer) {
+void get_song_locked(int index, char* url_buffer) REQUIRES(s_list_lock) {
     dlog("====%s ENTER====\n", "playlistGet_song");
     if (g_verbose) {
         MutexHold p(&g_player_lock);
@@ -115,9 +116,9 @@ void get_song_locked(int index, char* url_buffer) {
 
 }  // namespace
 
-int playlist_parse(const char* text) {
+// playlist_parse with s_list_lock already held.
+static int parse_locked(const char* text) REQUIRES(s_list_lock) {
     if (!text) return 0;
-    MutexHold list(&s_list_lock);
     release_locked();
     JsonDoc root(cJSON_Parse(text));
     if (!root) return 0;
@@ -130,6 +131,17 @@ int playlist_parse(const char* text) {
     g_playlist = array;
     g_playlist_count = count;
     return 1;
+}
+
+int playlist_parse(const char* text) {
+    if (!text) return 0;
+    MutexHold list(&s_list_lock);
+    return parse_locked(text);
+}
+
+int playlist_parse_disk_list() {
+    MutexHold list(&s_list_lock);
+    return parse_locked(g_disk_list_text);
 }
 
 void playlist_release() {

@@ -44,9 +44,9 @@ void close_playstate_saves(int wait_ms) {
         until.tv_sec++;
         until.tv_nsec -= 1000000000L;
     }
-    bool held = pthread_mutex_timedlock(&g_doc_lock, &until) == 0;
+    bool held = g_doc_lock.lock_until(until);
     s_saves_closed.store(1);
-    if (held) pthread_mutex_unlock(&g_doc_lock);
+    if (held) g_doc_lock.unlock();
 }
 
 void mark_playstate_saves_closed() { s_saves_closed.store(1); }
@@ -90,7 +90,7 @@ char* xmlParseFile(const char* path) {
 }
 
 // Replaces g_doc by the file's text; the caller holds g_doc_lock.
-static int reparse_locked(const char* path) {
+static int reparse_locked(const char* path) REQUIRES(g_doc_lock) {
     free(g_doc);
     g_doc = xmlParseFile(path);
     if (!g_doc) {
@@ -141,7 +141,7 @@ char* getIxmlValue(const char* tag) {
 // A file that cannot be read (gone, not a regular file, too long) leaves
 // the document in memory to edit, so a deleted file is written back from
 // it. The caller holds g_doc_lock.
-static void refresh_locked() {
+static void refresh_locked() REQUIRES(g_doc_lock) {
     char* now = xmlParseFile(s_path);
     if (!now) return;
     free(g_doc);
@@ -149,7 +149,7 @@ static void refresh_locked() {
 }
 
 // setIxmlValue on the current g_doc; the caller holds g_doc_lock.
-static int edit_locked(const char* tag, const char* value) {
+static int edit_locked(const char* tag, const char* value) REQUIRES(g_doc_lock) {
     if (!g_doc) {
         dlog("g_doc == NULL in %s %d  globleNode=%s\n", "setIxmlValue", 45, "");
         return -1;
@@ -192,10 +192,10 @@ int setIxmlValue(const char* tag, const char* value) {
 
 // The last document, read or written, that held all nine values: what a
 // garbled file is written again from. Guarded by g_doc_lock.
-static char s_whole[XML_DOC_SIZE];
-static bool s_have_whole = false;
+static char s_whole[XML_DOC_SIZE] GUARDED_BY(g_doc_lock);
+static bool s_have_whole GUARDED_BY(g_doc_lock) = false;
 // A garbled file seen by the last repair check (one poll cycle ago).
-static bool s_garbled_seen = false;
+static bool s_garbled_seen GUARDED_BY(g_doc_lock) = false;
 
 static const char* const PLAYSTATE_TAGS[] = {"<url>",  "<position>", "<length>",
                                              "<playstate>", "<volume>", "<seek>",
@@ -209,13 +209,13 @@ static bool holds_every_tag(const char* doc) {
 }
 
 // Keeps doc as the last whole document when it is one.
-static void note_whole_locked(const char* doc) {
+static void note_whole_locked(const char* doc) REQUIRES(g_doc_lock) {
     if (!holds_every_tag(doc)) return;
     copy_bounded(s_whole, sizeof s_whole, doc);
     s_have_whole = true;
 }
 
-static int save_locked();
+static int save_locked() REQUIRES(g_doc_lock);
 
 int repair_playstate_file(const char* state) {
     MutexHold lock(&g_doc_lock);
@@ -304,7 +304,7 @@ void free_doc() {
 // Whether g_doc holds tag with a value other than expected (as stored: up
 // to a "<"). A missing tag is left to the edit, which reports it. The
 // caller holds g_doc_lock.
-static bool differs_locked(const char* tag, const char* expected) {
+static bool differs_locked(const char* tag, const char* expected) REQUIRES(g_doc_lock) {
     size_t off = 0, len = 0;
     if (!g_doc || !tag_find_value(g_doc, strlen(g_doc), tag, &off, &len)) return false;
     return len != tag_value_cut(expected) || memcmp(g_doc + off, expected, len) != 0;

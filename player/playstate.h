@@ -3,6 +3,8 @@
 // document last read or edited lives in g_doc.
 #pragma once
 
+#include "player.h"
+
 #include <cstdlib>
 #include <memory>
 
@@ -14,15 +16,15 @@ const char* playstate_path();
 void set_playstate_path(const char* path);
 
 char* xmlParseFile(const char* path);
-int iparsexmlfile(const char* path);
-char* getIxmlValue(const char* tag);
-int setIxmlValue(const char* tag, const char* value);
-int iSavexmlfile();
-void free_doc();
+int iparsexmlfile(const char* path) TAKES_DOC_LOCK;
+char* getIxmlValue(const char* tag) TAKES_DOC_LOCK;
+int setIxmlValue(const char* tag, const char* value) TAKES_DOC_LOCK;
+int iSavexmlfile() TAKES_DOC_LOCK;
+void free_doc() TAKES_DOC_LOCK;
 
 // Ending: waits up to wait_ms for a save in progress, then refuses every
 // later save, so that nothing replaces the "STOPPED" written last.
-void close_playstate_saves(int wait_ms);
+void close_playstate_saves(int wait_ms) TAKES_DOC_LOCK;
 // The same without any lock, for a signal handler.
 void mark_playstate_saves_closed();
 // Undoes the above (tests only).
@@ -44,7 +46,7 @@ int overwrite_value_in_place(const char* tag, const char* value);
 // cycle apart: from the last whole document read or written, with state in
 // <playstate>. 1 when it was written, 0 when nothing was to be done, -1
 // when the write failed.
-int repair_playstate_file(const char* state);
+int repair_playstate_file(const char* state) TAKES_DOC_LOCK;
 // Removes temporary files that an interrupted save left beside the file.
 void remove_playstate_leftovers();
 
@@ -52,31 +54,31 @@ void remove_playstate_leftovers();
 // or the document could not be saved. Each edits the file as it is at that
 // moment (the document in memory only when the file cannot be read) and
 // writes it back whole: every other value stays as the file holds it.
-int setxmlSongpath(const char* value);
-int setxmlPosition(const char* value);
-int setxmlLength(const char* value);
-int setxmlPlaystate(const char* value);
-int setxmlVolume(const char* value);
-int setxmlSeek(const char* value);
-int setxmlStartposition(const char* value);
-int setxmlSongname(const char* value);
-int setxmlLoopMode(const char* value);
+int setxmlSongpath(const char* value) TAKES_DOC_LOCK;
+int setxmlPosition(const char* value) TAKES_DOC_LOCK;
+int setxmlLength(const char* value) TAKES_DOC_LOCK;
+int setxmlPlaystate(const char* value) TAKES_DOC_LOCK;
+int setxmlVolume(const char* value) TAKES_DOC_LOCK;
+int setxmlSeek(const char* value) TAKES_DOC_LOCK;
+int setxmlStartposition(const char* value) TAKES_DOC_LOCK;
+int setxmlSongname(const char* value) TAKES_DOC_LOCK;
+int setxmlLoopMode(const char* value) TAKES_DOC_LOCK;
 // setxmlSongpath made only while <url> in the file still holds seen (the
 // value the daemon last saw there); SET_CHANGED, with nothing written, when
 // the web interface has put another value in meanwhile.
 constexpr int SET_CHANGED = 2;
-int set_url_if_seen(const char* value, const char* seen);
+int set_url_if_seen(const char* value, const char* seen) TAKES_DOC_LOCK;
 
 // Getters return a malloc'ed copy of the value (release with free), or null.
-char* getxmlPath();
-char* getxmlPosition();
-char* getxmlLength();
-char* getxmlPlaystate();
-char* getxmlVolume();
-char* getxmlSeek();
-char* getxmlStartposition();
-char* getxmlSongname();
-char* getxmlLoopMode();
+char* getxmlPath() TAKES_DOC_LOCK;
+char* getxmlPosition() TAKES_DOC_LOCK;
+char* getxmlLength() TAKES_DOC_LOCK;
+char* getxmlPlaystate() TAKES_DOC_LOCK;
+char* getxmlVolume() TAKES_DOC_LOCK;
+char* getxmlSeek() TAKES_DOC_LOCK;
+char* getxmlStartposition() TAKES_DOC_LOCK;
+char* getxmlSongname() TAKES_DOC_LOCK;
+char* getxmlLoopMode() TAKES_DOC_LOCK;
 
 struct FreeDeleter {
     void operator()(char* p) const { free(p); }

@@ -1,22 +1,13 @@
 #include "poll.h"
 
 #include "dlog.h"
-#include "i2s.h"
-#include "output.h"
-#include "engine.h"
 #include "player.h"
 #include "player_lock.h"
-#include "playlist.h"
 #include "playstate.h"
-#include "signals.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
-#include <unistd.h>
-
-static void sleep_seconds(unsigned s) { sleep(s); }
 
 // Hands the engine's pending write to the file. True when it was made; a
 // refused one is posted again for the next cycle, and this cycle goes on, so
@@ -50,14 +41,14 @@ static bool do_pending_write() {
     return true;
 }
 
-int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
+int poll_cycle(PollMemory* mem, const PollOps& ops) {
     if (thread_exit_requested()) {
         free_doc();
         return 1;
     }
-    sleep_s(1);
+    ops.sleep_s(1);
     if (do_pending_write()) {
-        sleep_s(1);
+        ops.sleep_s(1);
         return 0;
     }
     {
@@ -77,9 +68,9 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
         dlog("path have changed %s in %s %d\n", url.get(), "updatePlayDate", 106);
         note_url_seen(url.get());
         held_start.reset(getxmlStartposition());
-        output_set_uri(url.get());
-        output_play();
-        sleep_s(1);
+        ops.set_uri(url.get());
+        ops.play();
+        ops.sleep_s(1);
     } else if (url) {
         note_url_seen(url.get());
     }
@@ -91,67 +82,40 @@ int poll_cycle(PollMemory* mem, void (*sleep_s)(unsigned)) {
         dlog("***  state changed now=%s old=%s ***\n", state.get(), believed);
         if (strcmp(state.get(), "PLAYING") == 0) {
             setxmlPlaystate("PLAYING");
-            output_play();
+            ops.play();
         } else if (strcmp(state.get(), "PAUSE") == 0) {
-            output_pause();
+            ops.pause();
         }
-        sleep_s(1);
+        ops.sleep_s(1);
     }
 
     XmlValue volume(getxmlVolume());
     if (volume) {
         int v = atoi(volume.get());
         if (v != mem->volume) {
-            i2s_set_volume(v);
+            ops.set_volume(v);
             mem->volume = v;
         }
     }
 
     XmlValue seek(getxmlSeek());
     if (seek && atoi(seek.get()) > 0) {
-        output_seek(atoi(seek.get()));
+        ops.seek(atoi(seek.get()));
         setxmlSeek("0");
     }
 
     XmlValue start(held_start ? held_start.release() : getxmlStartposition());
     if (start && atoi(start.get()) > 0) {
         int s = atoi(start.get());
-        apply_startposition(s);
-        updatenumbyposition(s);
+        ops.start_at(s);
+        ops.select_by_start(s);
         setxmlStartposition("0");
     }
 
-    if (player_state() == STATE_PLAYING) {
+    if (ops.state() == STATE_PLAYING) {
         char text[16];
-        snprintf(text, sizeof text, "%d", get_position_sec());
+        snprintf(text, sizeof text, "%d", ops.position());
         setxmlPosition(text);
     }
-    return 0;
-}
-
-void* updatePlayDate(void*) {
-    use_fault_stack();
-    sleep_seconds(2);
-    if (iparsexmlfile(playstate_path()) != 0)
-        dlog("parsexmlfile failed in %s %d\n", "updatePlayDate", 46);
-    PollMemory mem;
-    {
-        // g_volume_str is refreshed under this lock when a song opens.
-        MutexHold p(&g_player_lock);
-        mem.volume = cached_volume();
-    }
-    while (poll_cycle(&mem, sleep_seconds) == 0) {
-    }
-    return nullptr;
-}
-
-int start_playlist_thread() {
-    pthread_t t;
-    if (pthread_create(&t, nullptr, updatePlayDate, nullptr) != 0) {
-        dlog("create the playlist thread failed!\n");
-        return -1;
-    }
-    pthread_detach(t);
-    dlog("create the playlist thread success!\n");
     return 0;
 }

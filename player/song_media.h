@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ffmpeg_handles.h"
+#include "player.h"
 #include "pcm_convert.h"
 #include "read_bound.h"
 
@@ -25,6 +26,6 @@ struct SongMedia {
     alignas(8) uint8_t pcm[PCM_BUFFER_SIZE];
 };
 
-SongMedia& song_media();
+SongMedia& song_media() REQUIRES(g_player_lock);
 // Releases the packet, frame and converter (the buffer stays).
-void release_song_media();
+void release_song_media() REQUIRES(g_player_lock);

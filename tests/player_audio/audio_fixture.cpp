@@ -116,15 +116,15 @@ void fresh_player() {
 
 int play_song(const std::string& url, int max_steps, Played* played) {
     player_ctx* ctx = g_player;
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     int r = open_song(url.c_str());
     if (r == 0) {
         open_audio_output(ctx);
         ctx->state = STATE_PLAYING;
     }
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     for (int n = 0; r == 0 && n < max_steps && dorvu_dec_loop(ctx, STATE_PLAYING) == 0;) n++;
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     if (played && r == 0) {
         played->decoder = ctx->codec_ctx->codec->name;
         played->sample_format = ctx->codec_ctx->sample_fmt;
@@ -132,6 +132,6 @@ int play_song(const std::string& url, int max_steps, Played* played) {
     ctx->state = STATE_STOPPED;
     i2s_close();
     close_decoder();
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     return r;
 }

@@ -117,7 +117,7 @@ TEST_F(Decode, OnlyRegularFilesWithUsableAudioOpen) {
         EXPECT_EXIT(
             {
                 alarm(20);
-                pthread_mutex_lock(&g_player_lock);
+                g_player_lock.lock();
                 _exit(open_song(url.c_str()) == -1 ? 0 : 2);
             },
             ::testing::ExitedWithCode(0), "")
@@ -143,18 +143,18 @@ TEST_F(Decode, StepsOutsidePlayingDoNothing) {
     ctx->state = STATE_PLAYING;
     EXPECT_EQ(dorvu_dec_loop(ctx, STATE_PLAYING), -1);  // nothing open
 
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     int opened = open_song(song("stereo441.mp3").c_str());
     ctx->state = STATE_PAUSED;
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     ASSERT_EQ(opened, 0);
     // The engine saw "playing", then a pause came in: the step reads nothing.
     int64_t before = avio_tell(ctx->fmt_ctx->pb);
     EXPECT_EQ(dorvu_dec_loop(ctx, STATE_PLAYING), 0);
     EXPECT_EQ(avio_tell(ctx->fmt_ctx->pb), before);
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     close_decoder();
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     EXPECT_EQ(ctx->fmt_ctx, nullptr);
     EXPECT_EQ(ctx->codec_ctx, nullptr);
 }
@@ -169,7 +169,7 @@ TEST_F(Decode, FailedOpensAreTriedFourTimes) {
     write_text(dir_.file("noise.mp3"), std::string(5000, 'x'));
     std::string missing = dir_.file("missing.mp3");
     g_verbose = 1;
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     ::testing::internal::CaptureStdout();
     int r_missing = open_song(missing.c_str());
     std::string out_missing = ::testing::internal::GetCapturedStdout();
@@ -177,7 +177,7 @@ TEST_F(Decode, FailedOpensAreTriedFourTimes) {
     int r_mms = open_song("mms://127.0.0.1:9/x");
     std::string out_mms = ::testing::internal::GetCapturedStdout();
     int r_noise = open_song(dir_.file("noise.mp3").c_str());
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     g_verbose = 0;
 
     EXPECT_EQ(r_missing, -1);
@@ -209,9 +209,9 @@ TEST_F(Decode, ZerosAreGivenUpWithinTheReadBound) {
     ASSERT_EQ(truncate(zeros.c_str(), kSize), 0);  // sparse: costs the disk nothing
     long long before = bytes_read_so_far();
     ASSERT_GE(before, 0);
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     int r = open_song(zeros.c_str());
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     EXPECT_EQ(r, -1);
     EXPECT_LT(bytes_read_so_far() - before, OPEN_ATTEMPTS * (HEADER_READ_LIMIT + FRAME_READ_LIMIT));
     EXPECT_EQ(g_player->fmt_ctx, nullptr);

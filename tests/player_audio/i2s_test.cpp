@@ -42,9 +42,9 @@ protected:
     // Opens and configures the device as a song start does.
     void start(const std::string& volume) {
         write_text(dir_.file("playusb.xml"), playstate_doc(volume));
-        pthread_mutex_lock(&g_player_lock);
+        g_player_lock.lock();
         open_audio_output(g_player);
-        pthread_mutex_unlock(&g_player_lock);
+        g_player_lock.unlock();
     }
     TempDir dir_;
     AVCodecContext* codec_ = nullptr;

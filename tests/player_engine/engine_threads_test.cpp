@@ -87,7 +87,9 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     std::atomic<bool> stop{false};
     std::thread poll([&] {
         PollMemory mem{80};
-        while (!stop) poll_cycle(&mem, short_sleep);
+        PollOps ops = box_poll_ops();
+        ops.sleep_s = short_sleep;
+        while (!stop) poll_cycle(&mem, ops);
     });
 
     // The web interface at its most restless: a new request every 15 ms.
@@ -151,9 +153,9 @@ bool stopped() { return player_state() == STATE_STOPPED; }
 // The engine took the last command: the next one cannot overwrite it in the
 // one-slot mailbox, however slow the engine's cycles are (an emulated CPU).
 bool command_taken() {
-    pthread_mutex_lock(&g_cmd_lock);
+    g_cmd_lock.lock();
     bool taken = g_player->command == CMD_NONE;
-    pthread_mutex_unlock(&g_cmd_lock);
+    g_cmd_lock.unlock();
     return taken;
 }
 

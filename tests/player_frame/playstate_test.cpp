@@ -364,7 +364,7 @@ TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
     if (child == 0) {
         dup2(out[1], 2);
         atexit([] { fputs("exit handlers ran\n", stderr); });
-        pthread_mutex_lock(&g_player_lock);
+        g_player_lock.lock();
         alarm(10);
         signal_exit_handler(SIGTERM);
     }

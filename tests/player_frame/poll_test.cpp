@@ -54,7 +54,7 @@ protected:
         XmlValue v(getter());
         return v ? v.get() : "<null>";
     }
-    int cycle() { return poll_cycle(&mem_, fake_sleep); }
+    int cycle() { return poll_cycle(&mem_, fake_poll_ops(fake_sleep)); }
 
     TempDir dir_;
     std::string path_;
@@ -275,9 +275,9 @@ TEST_F(PollCycle, ExitRequestReleasesTheDocument) {
     EXPECT_EQ(g_doc, nullptr);
     EXPECT_TRUE(g_sleeps.empty());
     // The flag is for the whole process; later tests need it clear.
-    pthread_mutex_lock(&g_pending_lock);
+    g_pending_lock.lock();
     g_thread_exit = 0;
-    pthread_mutex_unlock(&g_pending_lock);
+    g_pending_lock.unlock();
 }
 
 }  // namespace
