@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
+#include <memory>
 #include <unistd.h>
 
 class UniqueFd {
@@ -75,3 +77,10 @@ private:
 using UniqueFile = UniqueHandle<FILE, fclose>;
 using UniquePipe = UniqueHandle<FILE, pclose>;
 using UniqueDir = UniqueHandle<DIR, closedir>;
+
+// A buffer from malloc/calloc/realloc, or a C function's malloc'ed result.
+struct FreeDeleter {
+    void operator()(void* p) const { free(p); }
+};
+template <typename T>
+using MallocPtr = std::unique_ptr<T, FreeDeleter>;

@@ -45,6 +45,8 @@ constexpr int PLAYSTATE_SIZE = 16;
 struct player_ctx {
     int32_t command;  // only post_command / take_command touch it
     int32_t state;
+    // Borrowed from the song's media (song_media.h), which owns and closes
+    // them; null while no song is open.
     AVFormatContext* fmt_ctx;
     AVCodecContext* codec_ctx;
     int32_t stream_index;

@@ -3,8 +3,7 @@
 // document last read or edited lives in g_doc.
 #pragma once
 
-#include <cstdlib>
-#include <memory>
+#include "handles.h"
 
 constexpr const char* PLAYSTATE_FILE = "/etc/config/playusb.xml";
 
@@ -78,8 +77,5 @@ char* getxmlStartposition();
 char* getxmlSongname();
 char* getxmlLoopMode();
 
-struct FreeDeleter {
-    void operator()(char* p) const { free(p); }
-};
 // Owner for a getter's result.
-using XmlValue = std::unique_ptr<char, FreeDeleter>;
+using XmlValue = MallocPtr<char>;
