@@ -17,7 +17,7 @@ struct FfmpegFreer {
     void operator()(T* p) const { Free(&p); }
 };
 template <typename T, void (*Free)(T**)>
-using FfmpegPtr = FfmpegPtr<T, Free>;
+using FfmpegPtr = std::unique_ptr<T, FfmpegFreer<T, Free>>;
 
 // A custom reader's context: FFmpeg may have replaced the buffer it was
 // given, so the one it holds now is freed with it.

@@ -2,10 +2,8 @@
 // link cJSON include it.
 #pragma once
 
-#include <cjson/cJSON.h>
-#include <memory>
+#include "handles.h"
 
-struct JsonDeleter {
-    void operator()(cJSON* p) const { cJSON_Delete(p); }
-};
-using JsonDoc = std::unique_ptr<cJSON, JsonDeleter>;
+#include <cjson/cJSON.h>
+
+using JsonDoc = CPtr<cJSON, cJSON_Delete>;
