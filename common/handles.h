@@ -3,75 +3,67 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
+#include <memory>
 #include <unistd.h>
 
-class UniqueFd {
+// Whether a value holds a handle: a descriptor is one from 0 up.
+inline bool handle_held(int fd) { return fd >= 0; }
+template <typename T>
+bool handle_held(T* p) { return p != nullptr; }
+
+// One owner for every handle a close function frees; Empty holds none.
+template <typename T, T Empty, int (*Close)(T)>
+class UniqueResource {
 public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept {
+    UniqueResource() = default;
+    explicit UniqueResource(T v) : v_(v) {}
+    ~UniqueResource() { reset(); }
+    UniqueResource(UniqueResource&& o) noexcept : v_(o.release()) {}
+    UniqueResource& operator=(UniqueResource&& o) noexcept {
         if (this != &o) reset(o.release());
         return *this;
     }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
 
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Closes the held descriptor; returns close()'s result (0 when empty).
-    int reset(int fd = -1) {
-        int r = 0;
-        if (fd_ >= 0) r = ::close(fd_);
-        fd_ = fd;
-        return r;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-template <typename T, int (*Close)(T*)>
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(T* p) : p_(p) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& o) noexcept : p_(o.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-        if (this != &o) reset(o.release());
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    T* get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T* release() {
-        T* p = p_;
-        p_ = nullptr;
-        return p;
+    T get() const { return v_; }
+    explicit operator bool() const { return handle_held(v_); }
+    T release() {
+        T v = v_;
+        v_ = Empty;
+        return v;
     }
     // Closes the held handle; returns the close function's result (0 when empty),
-    // so a failed fclose (a lost write) can still be seen.
-    int reset(T* p = nullptr) {
+    // so a failed fclose or close (a lost write) can still be seen.
+    int reset(T v = Empty) {
         int r = 0;
-        if (p_) r = Close(p_);
-        p_ = p;
+        if (handle_held(v_)) r = Close(v_);
+        v_ = v;
         return r;
     }
 
 private:
-    T* p_ = nullptr;
+    T v_ = Empty;
 };
+
+using UniqueFd = UniqueResource<int, -1, ::close>;
+template <typename T, int (*Close)(T*)>
+using UniqueHandle = UniqueResource<T*, nullptr, Close>;
 
 using UniqueFile = UniqueHandle<FILE, fclose>;
 using UniquePipe = UniqueHandle<FILE, pclose>;
 using UniqueDir = UniqueHandle<DIR, closedir>;
+
+// The owner of a C object that a free function without a result releases.
+template <typename T, void (*Free)(T*)>
+struct CFree {
+    void operator()(T* p) const { Free(p); }
+};
+template <typename T, void (*Free)(T*)>
+using CPtr = std::unique_ptr<T, CFree<T, Free>>;
+
+// A buffer from malloc/calloc/realloc, or a C function's malloc'ed result.
+template <typename T>
+using MallocPtr = std::unique_ptr<T, CFree<void, free>>;

@@ -23,17 +23,8 @@ UniqueFd open_regular(const char* path, int flags, mode_t mode) {
 }
 
 UniqueFile fopen_regular(const char* path) {
-    UniqueFd fd(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFd fd = open_regular(path, O_RDONLY);
     if (!fd) return UniqueFile();
-    struct stat st;
-    if (fstat(fd.get(), &st) != 0) return UniqueFile();
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return UniqueFile();
-    }
-    // Regular files never block; drop the flag so stdio sees a plain stream.
-    int fl = fcntl(fd.get(), F_GETFL);
-    if (fl >= 0) fcntl(fd.get(), F_SETFL, fl & ~O_NONBLOCK);
     FILE* f = fdopen(fd.get(), "r");
     if (!f) return UniqueFile();
     fd.release();

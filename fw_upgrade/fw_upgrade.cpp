@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <unistd.h>
 
 #include "fw_body.h"
@@ -16,10 +15,7 @@
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { free(p); }
-};
-using Body = std::unique_ptr<uint8_t, FreeDeleter>;
+using Body = MallocPtr<uint8_t>;
 
 void close_page(FILE* out)
 {

@@ -16,6 +16,9 @@ static SongMedia s_media GUARDED_BY(g_player_lock);
 SongMedia& song_media() { return s_media; }
 
 void release_song_media() {
+    s_media.codec.reset();
+    s_media.format.reset();
+    s_media.bound.detach();
     s_media.packet.reset();
     s_media.frame.reset();
     s_media.converter.reset();
@@ -26,11 +29,8 @@ void release_song_media() {
 void close_decoder() {
     usleep(1000);
     player_ctx* ctx = g_player;
-    CodecPtr(ctx->codec_ctx).reset();
-    FormatPtr(ctx->fmt_ctx).reset();
     ctx->codec_ctx = nullptr;
     ctx->fmt_ctx = nullptr;
-    s_media.bound.detach();
     release_song_media();
 }
 
@@ -139,13 +139,15 @@ static int open_attempt(player_ctx* ctx, const char* name) REQUIRES(g_player_loc
         return -1;
     }
     s_media.wrote_audio = false;
+    s_media.format = std::move(fmt);
+    s_media.codec = std::move(codec);
     s_media.packet = std::move(packet);
     s_media.frame = std::move(frame);
     // The first frame is searched for within the same bound as every later one.
     bound.allow(FRAME_READ_LIMIT);
     release.keep = true;
-    ctx->fmt_ctx = fmt.release();
-    ctx->codec_ctx = codec.release();
+    ctx->fmt_ctx = s_media.format.get();
+    ctx->codec_ctx = s_media.codec.get();
     return index;
 }
 

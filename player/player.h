@@ -101,6 +101,8 @@ extern Mutex g_pending_lock ACQUIRED_AFTER(s_list_lock, g_player_lock, g_doc_loc
 struct player_ctx {
     int32_t command GUARDED_BY(g_cmd_lock);  // only post_command / take_command touch it
     int32_t state GUARDED_BY(g_player_lock);
+    // Borrowed from the song's media (song_media.h), which owns and closes
+    // them; null while no song is open.
     AVFormatContext* fmt_ctx GUARDED_BY(g_player_lock);
     AVCodecContext* codec_ctx GUARDED_BY(g_player_lock);
     int32_t stream_index GUARDED_BY(g_player_lock);

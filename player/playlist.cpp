@@ -2,6 +2,7 @@
 
 #include "bounded.h"
 #include "dlog.h"
+#include "json_doc.h"
 #include "player.h"
 #include "player_lock.h"
 #include "playstate.h"
@@ -17,11 +18,6 @@
 Mutex s_list_lock;
 
 namespace {
-
-struct JsonDeleter {
-    void operator()(cJSON* p) const { cJSON_Delete(p); }
-};
-using JsonDoc = std::unique_ptr<cJSON, JsonDeleter>;
 
 // The parse g_playlist points into. A new URL replaces it on the playlist
 // thread while the engine may be choosing the next song on the main thread,

@@ -3,10 +3,8 @@
 // document last read or edited lives in g_doc.
 #pragma once
 
+#include "handles.h"
 #include "player.h"
-
-#include <cstdlib>
-#include <memory>
 
 constexpr const char* PLAYSTATE_FILE = "/etc/config/playusb.xml";
 
@@ -80,8 +78,5 @@ char* getxmlStartposition() TAKES_DOC_LOCK;
 char* getxmlSongname() TAKES_DOC_LOCK;
 char* getxmlLoopMode() TAKES_DOC_LOCK;
 
-struct FreeDeleter {
-    void operator()(char* p) const { free(p); }
-};
 // Owner for a getter's result.
-using XmlValue = std::unique_ptr<char, FreeDeleter>;
+using XmlValue = MallocPtr<char>;

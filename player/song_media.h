@@ -1,6 +1,7 @@
-// What the decoder keeps for the open song besides the two contexts in
-// player_ctx: the packet and frame it reuses, the sample converter and the
-// conversion buffer. Guarded by g_player_lock like the contexts.
+// Everything the decoder holds for the open song, owned here and nowhere
+// else: the format and codec contexts (player_ctx only borrows them), the
+// packet and frame it reuses, the sample converter and the conversion
+// buffer. Guarded by g_player_lock.
 #pragma once
 
 #include "ffmpeg_handles.h"
@@ -9,6 +10,12 @@
 #include "read_bound.h"
 
 struct SongMedia {
+    // Installed on the format context while one is open. Declared before the
+    // contexts so that it outlives them.
+    ReadBound bound;
+    FormatPtr format;
+    // Freed before the format context it decodes from.
+    CodecPtr codec;
     PacketPtr packet;
     FramePtr frame;
     PcmConverter converter;
@@ -18,8 +25,6 @@ struct SongMedia {
     // of a packet, which for Monkey's Audio can lie 27 s before the target.
     int64_t next_sample = -1;
     int64_t play_from = -1;
-    // Installed on the format context while one is open.
-    ReadBound bound;
     // Whether the open song has given the device any audio yet.
     bool wrote_audio = false;
     // Aligned for the 16-bit samples the converter writes.
@@ -27,5 +32,6 @@ struct SongMedia {
 };
 
 SongMedia& song_media() REQUIRES(g_player_lock);
-// Releases the packet, frame and converter (the buffer stays).
+// Closes the song: the codec, then the format context, the packet, frame and
+// converter (the buffer stays); the bound lets go of the context.
 void release_song_media() REQUIRES(g_player_lock);

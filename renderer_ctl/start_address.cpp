@@ -1,22 +1,11 @@
 #include "start_address.h"
 
 #include <cstring>
-#include <memory>
-
-#include <uci.h>
 
 #include "bounded.h"
 #include "renderer_config.h"
+#include "uci_context.h"
 #include "uci_option.h"
-
-namespace {
-
-struct UciFree {
-    void operator()(uci_context* ctx) const { uci_free_context(ctx); }
-};
-using UciContext = std::unique_ptr<uci_context, UciFree>;
-
-}  // namespace
 
 void read_start_address(char* start, size_t n) {
     start[0] = '\0';

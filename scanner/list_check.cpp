@@ -5,18 +5,14 @@
 #include "top_dir.h"
 #include "url_cursor.h"
 
+#include "json_doc.h"
 #include "regular_file.h"
 
 #include <cjson/cJSON.h>
 #include <cstring>
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
-
-struct JsonDeleter {
-    void operator()(cJSON* j) const { cJSON_Delete(j); }
-};
 
 // The whole list as a zero-terminated text. False when it is no regular
 // file, is empty, or is too large to be read whole: then it is stale.
@@ -31,7 +27,7 @@ bool read_list(const char* list_path, std::string& text) {
 }
 
 int count_entries(const std::string& text) {
-    std::unique_ptr<cJSON, JsonDeleter> doc(cJSON_Parse(text.c_str()));
+    JsonDoc doc(cJSON_Parse(text.c_str()));
     if (!doc) return 0;
     cJSON* list = cJSON_GetObjectItem(doc.get(), "Playlist");
     return list ? cJSON_GetArraySize(list) : 0;

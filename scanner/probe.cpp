@@ -1,27 +1,9 @@
 #include "probe.h"
 
+#include "ffmpeg_handles.h"
 #include "probe_input.h"
 
 #include <climits>
-#include <memory>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
-
-namespace {
-
-struct InputCloser {
-    void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
-};
-using UniqueInput = std::unique_ptr<AVFormatContext, InputCloser>;
-
-struct DictFree {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
-
-}  // namespace
 
 int probe_duration(const char* path) {
     // Declared first: the format context must be closed before its reader.
@@ -37,9 +19,9 @@ int probe_duration(const char* path) {
     av_dict_set_int(&opts, "analyzeduration", PROBE_DURATION_US, 0);
     av_dict_set_int(&opts, "max_probe_packets", PROBE_PACKETS, 0);
     int opened = avformat_open_input(&raw, path, nullptr, &opts);  // frees raw on failure
-    std::unique_ptr<AVDictionary, DictFree> left(opts);
+    DictPtr left(opts);
     if (opened < 0) return 0;
-    UniqueInput ctx(raw);
+    FormatPtr ctx(raw);
     if (avformat_find_stream_info(ctx.get(), nullptr) < 0) return 0;
     bool audio = false;
     for (unsigned i = 0; i < ctx->nb_streams; i++)

@@ -18,21 +18,14 @@ constexpr int IO_BUFFER_SIZE = 32768;
 
 }  // namespace
 
-BoundedInput::~BoundedInput() {
-    if (!io_) return;
-    // FFmpeg may have replaced the buffer it was given.
-    av_freep(&io_->buffer);
-    avio_context_free(&io_);
-}
-
 bool BoundedInput::open(const char* path, int64_t budget) {
     fd_ = open_regular(path, O_RDONLY);
     if (!fd_) return false;
     left_ = budget;
     auto* buf = static_cast<unsigned char*>(av_malloc(IO_BUFFER_SIZE));
     if (!buf) return false;
-    io_ = avio_alloc_context(buf, IO_BUFFER_SIZE, 0, this, &BoundedInput::read, nullptr,
-                             &BoundedInput::seek);
+    io_.reset(avio_alloc_context(buf, IO_BUFFER_SIZE, 0, this, &BoundedInput::read, nullptr,
+                                 &BoundedInput::seek));
     if (!io_) av_free(buf);
     return io_ != nullptr;
 }

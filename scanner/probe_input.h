@@ -4,16 +4,14 @@
 // looks for the next frame), it can never hold more than it was given.
 #pragma once
 
+#include "ffmpeg_handles.h"
 #include "handles.h"
 
 #include <cstdint>
 
-struct AVIOContext;
-
 class BoundedInput {
 public:
     BoundedInput() = default;
-    ~BoundedInput();
     BoundedInput(const BoundedInput&) = delete;
     BoundedInput& operator=(const BoundedInput&) = delete;
 
@@ -22,7 +20,7 @@ public:
     bool open(const char* path, int64_t budget);
     // For AVFormatContext::pb with AVFMT_FLAG_CUSTOM_IO; it must outlive
     // the format context.
-    AVIOContext* io() const { return io_; }
+    AVIOContext* io() const { return io_.get(); }
 
 private:
     static int read(void* self, uint8_t* buf, int size);
@@ -30,5 +28,5 @@ private:
 
     UniqueFd fd_;
     int64_t left_ = 0;
-    AVIOContext* io_ = nullptr;
+    IoContextPtr io_;
 };

@@ -12,7 +12,6 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <uci.h>
 #include <unistd.h>
 
 namespace {
@@ -26,13 +25,14 @@ BoxWanSystem::~BoxWanSystem() { end_pass(); }
 
 bool BoxWanSystem::begin_pass() {
     end_pass();
-    g_uci_ctx = uci_alloc_context();
+    uci_.reset(uci_alloc_context());
+    g_uci_ctx = uci_.get();
     return g_uci_ctx != nullptr;
 }
 
 void BoxWanSystem::end_pass() {
-    if (g_uci_ctx) uci_free_context(g_uci_ctx);
     g_uci_ctx = nullptr;
+    uci_.reset();
 }
 
 bool BoxWanSystem::eth0_running() {

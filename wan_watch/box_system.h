@@ -2,6 +2,7 @@
 #pragma once
 
 #include "client_lock.h"
+#include "uci_context.h"
 #include "wan_system.h"
 
 class BoxWanSystem final : public WanSystem {
@@ -24,4 +25,6 @@ public:
 
 private:
     ClientLock wlan1_lock_{WLAN1_CLIENT_LOCK};
+    // The pass's UCI context, lent to the helpers as g_uci_ctx.
+    UciContext uci_;
 };

@@ -4,14 +4,15 @@
 
 #include "client_lock.h"
 #include "find_process.h"
+#include "handles.h"
 #include "shell.h"
 #include "scan.h"
+#include "uci_context.h"
 #include "uci_option.h"
 
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
-#include <uci.h>
 
 namespace {
 
@@ -37,10 +38,7 @@ void hold_wlan1_client(bool on) {
 }
 
 bool link_flag_present() {
-    FILE* f = fopen(LINK_FLAG_FILE, "r");
-    if (!f) return false;
-    fclose(f);
-    return true;
+    return bool(UniqueFile(fopen(LINK_FLAG_FILE, "r")));
 }
 
 }  // namespace
@@ -65,10 +63,10 @@ void survey_forever(const SurveyIo& io) {
     g_uci_markers = true;
     for (;;) {
         io.sleep_s(40);
-        g_uci_ctx = uci_alloc_context();
-        if (!g_uci_ctx) continue;  // out of memory: try again next pass
+        UciContext ctx(uci_alloc_context());
+        if (!ctx) continue;  // out of memory: try again next pass
+        g_uci_ctx = ctx.get();
         survey_pass(st, io);
-        uci_free_context(g_uci_ctx);
         g_uci_ctx = nullptr;
     }
 }

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iwlib.h>
-#include <memory>
 #include <sys/select.h>
 
 #include "ap_list.h"
@@ -29,10 +28,7 @@ constexpr char FAIL_WAIT[] = "cgi_get_scan 333333333333333333333333 \n";
 constexpr char FAIL_ALLOC[] = "cgi_get_scan 44444444444444444444444444 \n";
 constexpr char FAIL_READ[] = "cgi_get_scan 55555555555555555555555555555 \n";
 
-struct FreeDeleter {
-    void operator()(char* p) const { free(p); }
-};
-using Buffer = std::unique_ptr<char, FreeDeleter>;
+using Buffer = MallocPtr<char>;
 
 // Name, address, channel and level carry over from scan to scan.
 CellRecord g_cell;

@@ -5,12 +5,12 @@
 
 #include "handles.h"
 #include "regular_file.h"
+#include "uci_context.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <vector>
@@ -18,11 +18,6 @@
 namespace {
 
 const int USAGE_STATUS = 255;
-
-struct FreeContext {
-    void operator()(uci_context* ctx) const { uci_free_context(ctx); }
-};
-using UniqueContext = std::unique_ptr<uci_context, FreeContext>;
 
 struct Cli {
     uci_context* ctx;
@@ -152,7 +147,7 @@ int usage(const char* app) {
 
 int uci_cli(int argc, char** argv) {
     const char* app = argc > 0 ? argv[0] : "uci";
-    UniqueContext ctx(uci_alloc_context());
+    UciContext ctx(uci_alloc_context());
     if (!ctx) {
         fprintf(stderr, "%s: Out of memory\n", app);
         return 1;

@@ -5,6 +5,7 @@
 #include "i2s.h"
 #include "playstate.h"
 #include "read_bound.h"
+#include "song_media.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,28 @@ TEST_F(Decode, StepsOutsidePlayingDoNothing) {
     g_player_lock.unlock();
     EXPECT_EQ(ctx->fmt_ctx, nullptr);
     EXPECT_EQ(ctx->codec_ctx, nullptr);
+}
+
+// The song's media owns the contexts; the player context only points at
+// them, and a close (or a failed open) leaves neither holding anything.
+TEST_F(Decode, TheSongsMediaOwnsWhatThePlayerContextBorrows) {
+    player_ctx* ctx = g_player;
+    SongMedia& media = song_media();
+    pthread_mutex_lock(&g_player_lock);
+    int opened = open_song(song("stereo441.mp3").c_str());
+    bool same = media.format && media.codec && media.packet && media.frame &&
+                ctx->fmt_ctx == media.format.get() && ctx->codec_ctx == media.codec.get();
+    close_decoder();
+    bool closed = !media.format && !media.codec && !media.packet && !media.frame &&
+                  !ctx->fmt_ctx && !ctx->codec_ctx;
+    int missing = open_song(dir_.file("missing.mp3").c_str());
+    bool none = !media.format && !media.codec && !ctx->fmt_ctx;
+    pthread_mutex_unlock(&g_player_lock);
+    ASSERT_EQ(opened, 0);
+    EXPECT_TRUE(same);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(missing, -1);
+    EXPECT_TRUE(none);
 }
 
 int count(const std::string& text, const std::string& what) {
