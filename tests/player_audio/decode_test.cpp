@@ -165,7 +165,7 @@ TEST_F(Decode, StepsOutsidePlayingDoNothing) {
 TEST_F(Decode, TheSongsMediaOwnsWhatThePlayerContextBorrows) {
     player_ctx* ctx = g_player;
     SongMedia& media = song_media();
-    pthread_mutex_lock(&g_player_lock);
+    g_player_lock.lock();
     int opened = open_song(song("stereo441.mp3").c_str());
     bool same = media.format && media.codec && media.packet && media.frame &&
                 ctx->fmt_ctx == media.format.get() && ctx->codec_ctx == media.codec.get();
@@ -174,7 +174,7 @@ TEST_F(Decode, TheSongsMediaOwnsWhatThePlayerContextBorrows) {
                   !ctx->fmt_ctx && !ctx->codec_ctx;
     int missing = open_song(dir_.file("missing.mp3").c_str());
     bool none = !media.format && !media.codec && !ctx->fmt_ctx;
-    pthread_mutex_unlock(&g_player_lock);
+    g_player_lock.unlock();
     ASSERT_EQ(opened, 0);
     EXPECT_TRUE(same);
     EXPECT_TRUE(closed);
