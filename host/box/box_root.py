@@ -1,6 +1,6 @@
-# The box's root, assembled on a scratch tmpfs from the PC's folders and the
+# The box's root, assembled on a scratch tmpfs from the host's folders and the
 # box's profile (box_profile.py), one area after the other: the scratch
-# space, the PC's folders, the userland (/usr, /etc), /tmp with the disk,
+# space, the host's folders, the userland (/usr, /etc), /tmp with the disk,
 # /dev, /box with the stand-ins, the kernel's file systems.
 import os
 import shutil
@@ -14,8 +14,8 @@ SRC_ROOT = os.path.dirname(os.path.dirname(HERE))
 # Helpers of the box itself, on PATH through /box/lib.
 BOX_LIB = ["fakes/" + box_profile.HELPER, "fakes/" + box_profile.PLAIN, "box_fake_daemon",
            "sleeper.c", "box_cable", "box_boot"]
-# PC top-level folders not carried into the box: the box's own, the pseudo
-# file systems it mounts fresh, and the PC's machinery.
+# Host top-level folders not carried into the box: the box's own, the pseudo
+# file systems it mounts fresh, and the host's machinery.
 SKIP = "proc sys dev tmp var run box mnt old_root lost+found".split()
 
 
@@ -32,12 +32,12 @@ def find_uci(o):
 
 
 def visible_folders(o):
-    """The PC's folders the box must show at their own paths."""
+    """The host's folders the box must show at their own paths."""
     return [SRC_ROOT] + o["bin"] + o["share"] + ([o["build"]] if o.get("build") else [])
 
 
 def scratch_space(o):
-    """A tmpfs on a PC folder the box does not need (and no kept folder lies
+    """A tmpfs on a host folder the box does not need (and no kept folder lies
     under): it holds the root and the overlays' upper layers."""
     keep = visible_folders(o) + [o[k] for k in ("disk", "config", "flash", "out") if o.get(k)]
     scratch = next((d for d in ("/run", "/srv", "/media")
@@ -51,7 +51,7 @@ def scratch_space(o):
 
 
 def pc_folders(root, scratch):
-    """The PC's top-level folders bound (links kept as links), the box's own
+    """The host's top-level folders bound (links kept as links), the box's own
     left empty, /var a link to /tmp."""
     skipped = set(SKIP) | {"usr", "etc", scratch.lstrip("/")}
     for name in sorted(os.listdir("/")):
@@ -71,7 +71,7 @@ def pc_folders(root, scratch):
 
 
 def usr_path(path):
-    """Where a box path lies in the /usr overlay (/lib/... is /usr/lib/... on the PC)."""
+    """Where a box path lies in the /usr overlay (/lib/... is /usr/lib/... on the host)."""
     if path.startswith("/lib/"):
         path = "/usr" + path
     if not under(path, "/usr"):
@@ -96,7 +96,7 @@ def userland(root, ovl, o, profile):
         die("busybox is not installed")
     for applet in profile.applets:
         os.symlink(busybox, up + "/bin/" + applet)
-        # A PC tool of the same name in /usr/sbin would come first on PATH.
+        # A host tool of the same name in /usr/sbin would come first on PATH.
         if os.path.lexists("/usr/sbin/" + applet):
             os.symlink(busybox, up + "/sbin/" + applet)
     shutil.copy(HERE + "/ps", up + "/bin/ps")
@@ -130,7 +130,7 @@ def tmp_and_disk(root, o):
 
 
 def devices(root, o):
-    """/dev: a few nodes bound from the PC, private pts and shm, the flash."""
+    """/dev: a few nodes bound from the host, private pts and shm, the flash."""
     dev = root + "/dev"
     tmpfs(dev)
     for n in ("null", "zero", "full", "random", "urandom", "tty"):
@@ -186,14 +186,14 @@ def kernel_fs(root, o):
     bind(root + "/box/out/drop_caches", root + "/proc/sys/vm/drop_caches")
     if not try_mount("sysfs", root + "/sys", "sysfs"):
         if o.get("upstream"):
-            die("cannot mount a fresh sysfs: /sys/class/net would show the PC's links")
+            die("cannot mount a fresh sysfs: /sys/class/net would show the host's links")
         bind("/sys", root + "/sys", rec=True)
     if o.get("net") == "1":
         subprocess.run(["ip", "link", "set", "lo", "up"], stderr=subprocess.DEVNULL)
 
 
 def hidden_folders(root, o, scratch):
-    """PC folders that the box's /tmp (or another skipped folder) hides: the
+    """Host folders that the box's /tmp (or another skipped folder) hides: the
     tree, the build and whatever was asked for stay visible at their paths."""
     for d in visible_folders(o):
         top = d.lstrip("/").split("/")[0]
