@@ -5,127 +5,20 @@
 #
 # Its settings arrive on fd 3 as NUL-separated "name=value" records, then "--"
 # and the command's words, so that this process line shows none of them.
-import ctypes
 import os
 import shutil
-import select
 import signal
-import socket
-import subprocess
 import sys
-import threading
 
 # -I keeps this folder off the module path; the box's own modules live here.
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from box_sys import die, libc  # noqa: E402
+from box_sys import die  # noqa: E402
 import box_root  # noqa: E402
+import box_upstream  # noqa: E402
+import box_web  # noqa: E402
 
 # --boot: the OpenWrt package whose install rules and init scripts are used.
 PACKAGE = os.path.join(box_root.SRC_ROOT, "openwrt", "music-box")
-
-# --upstream: the box's eth0 is one end of a veth pair, enslaved to a real
-# br-lan; the other end lies in an upstream namespace of its own. Its name
-# holds neither "eth0" nor "udhcpc": the box's daemons grep `ps` for those.
-UPSTREAM_IF = "wan0"
-UPSTREAM_ADDR = "192.168.7.1"
-CLONE_NEWNET = 0x40000000
-DHCP_SCRIPT = """#!/bin/sh
-# Sets the leased address on the interface, as the box's own script does.
-case "$1" in
-    deconfig) ifconfig "$interface" 0.0.0.0 ;;
-    bound|renew) ifconfig "$interface" "$ip" netmask "${subnet:-255.255.255.0}" ;;
-esac
-exit 0
-"""
-UDHCPD_CONF = """start 192.168.7.100
-end 192.168.7.199
-max_leases 50
-interface %s
-lease_file /box/run/udhcpd.leases
-pidfile /box/run/udhcpd.pid
-option subnet 255.255.255.0
-option router %s
-""" % (UPSTREAM_IF, UPSTREAM_ADDR)
-
-def ip(*args):
-    """iproute2 (BusyBox's applet cannot make veths); returns its error text or ''."""
-    r = subprocess.run(["/usr/sbin/ip"] + list(args), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.PIPE, text=True)
-    if r.returncode == 0:
-        return ""
-    return r.stderr.strip() or "status %d" % r.returncode
-
-
-def upstream_side(root, mode, go, reply):
-    """Child of PID 1: holds the upstream network namespace for the box's life."""
-    try:
-        if libc.unshare(CLONE_NEWNET) != 0:
-            raise OSError(ctypes.get_errno(), "unshare")
-        os.write(reply, b"n")
-        os.read(go, 1)  # the parent has moved the veth end in
-        for args in (("link", "set", "lo", "up"),
-                     ("addr", "add", UPSTREAM_ADDR + "/24", "dev", UPSTREAM_IF),
-                     ("link", "set", UPSTREAM_IF, "up")):
-            err = ip(*args)
-            if err:
-                raise OSError(0, "ip %s: %s" % (" ".join(args), err))
-        if mode == "dhcp":
-            log = os.open(root + "/box/out/udhcpd.log", os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-            subprocess.Popen(["udhcpd", "-f", "-a", "100", "/box/run/udhcpd.conf"],
-                             executable=shutil.which("busybox"), stdin=subprocess.DEVNULL,
-                             stdout=log, stderr=log, preexec_fn=lambda: (os.chroot(root), os.chdir("/")))
-        signal.signal(signal.SIGCHLD, signal.SIG_IGN)
-        os.write(reply, b"ok")
-    except OSError as e:
-        os.write(reply, ("upstream side: %s" % (e.strerror or e)).encode())
-        os._exit(1)
-    os.close(reply)
-    while True:
-        signal.pause()
-
-
-def setup_upstream(root, mode):
-    """eth0 in br-lan, its peer in a fresh upstream namespace (with udhcpd for 'dhcp')."""
-    err = ip("link", "add", "eth0", "type", "veth", "peer", "name", UPSTREAM_IF)
-    if err:
-        die("the kernel refuses a veth pair (%s): --upstream needs veth and bridge support" % err)
-    err = ip("link", "add", "br-lan", "type", "bridge")
-    if err:
-        die("the kernel refuses a bridge (%s): --upstream needs veth and bridge support" % err)
-    for args in (("link", "set", "eth0", "master", "br-lan"), ("link", "set", "br-lan", "up"),
-                 ("link", "set", "eth0", "up")):
-        err = ip(*args)
-        if err:
-            die("ip %s: %s" % (" ".join(args), err))
-    with open(root + "/box/run/udhcpd.conf", "w") as f:
-        f.write(UDHCPD_CONF)
-    os.makedirs(root + "/etc/udhcpc", exist_ok=True)
-    with open(root + "/etc/udhcpc/default.script", "w") as f:
-        f.write(DHCP_SCRIPT)
-    os.chmod(root + "/etc/udhcpc/default.script", 0o755)
-
-    go_r, go_w = os.pipe()
-    rep_r, rep_w = os.pipe()
-    pid = os.fork()
-    if pid == 0:
-        os.close(go_w)
-        os.close(rep_r)
-        upstream_side(root, mode, go_r, rep_w)
-    os.close(go_r)
-    os.close(rep_w)
-    if os.read(rep_r, 200) != b"n":
-        die("cannot make the upstream network namespace")
-    err = ip("link", "set", UPSTREAM_IF, "netns", str(pid))
-    os.write(go_w, b"g")
-    if err:
-        die("cannot move %s upstream: %s" % (UPSTREAM_IF, err))
-    answer = os.read(rep_r, 200)
-    if answer != b"ok":
-        die(answer.decode(errors="replace") or "the upstream side failed")
-    os.close(rep_r)
-    os.close(go_w)
-    with open(root + "/box/run/upstream.pid", "w") as f:
-        f.write("%d\n" % pid)
 
 
 def read_settings():
@@ -214,63 +107,6 @@ def start_httpd(root, env):
         die("cannot start the web server")
 
 
-# --web: the web interface stand-in's pages and CGIs (host/web/), and the PC's
-# end of the web server (fd 4, listening on the PC's loopback).
-WEB_SRC = os.path.join(box_root.SRC_ROOT, "host", "web")
-WEB_FD = 4
-
-
-def install_web(root):
-    shutil.copytree(WEB_SRC + "/www", root + "/usr/mips/www", dirs_exist_ok=True)
-    cgi = root + "/usr/mips/cgi-bin/web"
-    shutil.copytree(WEB_SRC + "/cgi-bin", cgi, dirs_exist_ok=True)
-    shutil.copy(box_root.HERE + "/web_iface.sh", cgi + "/web_iface.sh")
-    for name in os.listdir(cgi):
-        os.chmod(cgi + "/" + name, 0o755)
-
-
-def relay(pc):
-    """Carries one connection from the PC to the box's web server and back."""
-    box = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    try:
-        box.connect(("127.0.0.1", 80))
-        to = {pc: box, box: pc}  # the open reading ends and where they go
-        while to:
-            ready = select.select(list(to), [], [], 300)[0]
-            if not ready:
-                break  # idle for five minutes: a client that went away
-            for s in ready:
-                data = s.recv(65536)
-                if data:
-                    to[s].sendall(data)
-                    continue
-                # One side finished sending: pass the end on, keep the other way.
-                try:
-                    to[s].shutdown(socket.SHUT_WR)
-                except OSError:
-                    pass
-                del to[s]
-    except OSError:
-        pass
-    finally:
-        box.close()
-        pc.close()
-
-
-def serve_pc(listener):
-    while True:
-        pc, _ = listener.accept()
-        threading.Thread(target=relay, args=(pc,), daemon=True).start()
-
-
-def open_web(root):
-    listener = socket.socket(fileno=WEB_FD)
-    # /box/out: the --out folder when there is one, where the PC reads it.
-    with open(root + "/box/out/web_port", "w") as f:
-        f.write("%d\n" % listener.getsockname()[1])
-    return listener
-
-
 def status_of(st):
     return 128 + os.WTERMSIG(st) if os.WIFSIGNALED(st) else os.WEXITSTATUS(st)
 
@@ -282,7 +118,7 @@ def main():
     o, command = read_settings()
     root, scratch = box_root.build_root(o)
     if o.get("upstream"):
-        setup_upstream(root, o["upstream"])
+        box_upstream.setup_upstream(root, o["upstream"])
     box_root.hidden_folders(root, o, scratch)
     path = ":".join(["/box/fakes"] + o["bin"] + ["/usr/sbin", "/usr/bin", "/sbin", "/bin", "/box/lib"])
     env = {"PATH": path, "HOME": "/root", "USER": "root", "LOGNAME": "root", "SHELL": "/bin/sh",
@@ -299,8 +135,8 @@ def main():
 
     listener = None
     if o.get("web") == "1":
-        listener = open_web(root)
-        install_web(root)
+        listener = box_web.open_web(root)
+        box_web.install_web(root)
     if o.get("httpd") == "1":
         start_httpd(root, env)
 
@@ -314,7 +150,7 @@ def main():
     # reap them all until the command itself ends.
     child = spawn(root, o.get("cwd", "/"), command, env)
     if listener:
-        threading.Thread(target=serve_pc, args=(listener,), daemon=True).start()
+        box_web.serve(listener)
     while True:
         pid, st = os.waitpid(-1, 0)
         if pid == child:
