@@ -59,11 +59,13 @@ cp "$uci" "$r/sbin/uci" && ${cross}strip "$r/sbin/uci"
 for l in libwlan_standin.so libtimewarp.so; do
   cp "$build/lib/$l" "$r/lib/" && ${cross}strip "$r/lib/$l"
 done
+# The sandbox's stand-in commands where its profile puts them (those it
+# marks pc-only left out), their shared part and the profile they read.
 install -m 755 "$repo/host/box/fakes/fake" "$r/box/lib/fake"
-for f in wifi hostapd cfg gorlin quorin; do ln -s /box/lib/fake "$r/box/fakes/$f"; done
-for p in /usr/mips/cgi-bin/script/ClientStatus.sh /lib/wifi/wpa_supplicant_satrt.sh; do
-  ln -s /box/lib/fake "$r$p"
-done
+install -m 644 "$repo/host/box/fakes/standin.sh" "$r/box/lib/standin.sh"
+install -m 644 "$repo/host/box/profile" "$r/box/lib/profile"
+standins=$(python3 -B "$repo/host/box/box_profile.py" board-standins)
+while read -r from to; do install -D -m 755 "$from" "$r$to"; done <<<"$standins"
 ${cross}gcc -Os -static -Wall -Wextra -Werror -o "$r/box/lib/box_fake_daemon" "$here/fake_daemon.c"
 ${cross}strip "$r/box/lib/box_fake_daemon"
 
