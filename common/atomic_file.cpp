@@ -85,8 +85,9 @@ int resolve_links(const char* path, char* out, size_t n) {
 int write_file_atomic(const char* path, const void* data, size_t len, unsigned options,
                       bool (*may_replace)()) {
     char target[PATH_MAX];
-    if ((options & ATOMIC_FOLLOW_LINKS) ? resolve_links(path, target, sizeof target) != 0
-                                        : copy_bounded(target, sizeof target, path) >= sizeof target) {
+    if ((options & ATOMIC_FOLLOW_LINKS)
+            ? resolve_links(path, target, sizeof target) != 0
+            : copy_bounded(target, sizeof target, path) >= sizeof target) {
         errno = ENAMETOOLONG;
         return -1;
     }
@@ -124,8 +125,9 @@ int write_file_atomic(const char* path, const void* data, size_t len, unsigned o
 
 int remove_atomic_leftovers(const char* path, unsigned options) {
     char target[PATH_MAX];
-    if ((options & ATOMIC_FOLLOW_LINKS) ? resolve_links(path, target, sizeof target) != 0
-                                        : copy_bounded(target, sizeof target, path) >= sizeof target)
+    if ((options & ATOMIC_FOLLOW_LINKS)
+            ? resolve_links(path, target, sizeof target) != 0
+            : copy_bounded(target, sizeof target, path) >= sizeof target)
         return 0;
     char dir_buf[PATH_MAX], base_buf[PATH_MAX];
     copy_bounded(dir_buf, sizeof dir_buf, target);
@@ -142,7 +144,8 @@ int remove_atomic_leftovers(const char* path, unsigned options) {
         if (strncmp(e->d_name, prefix, plen) != 0 || !is_own_temp_rest(e->d_name + plen)) continue;
         // Only files: we never leave a link or a directory behind.
         struct stat st;
-        if (fstatat(dirfd(d.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        if (fstatat(dirfd(d.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
             continue;
         if (unlinkat(dirfd(d.get()), e->d_name, 0) == 0) removed++;
     }

@@ -4,8 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
-UniqueFd lock_file(const char* path, bool wait, mode_t mode)
-{
+UniqueFd lock_file(const char* path, bool wait, mode_t mode) {
     UniqueFd fd(open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!fd) return fd;
     int r;

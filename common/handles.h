@@ -11,7 +11,9 @@
 // Whether a value holds a handle: a descriptor is one from 0 up.
 inline bool handle_held(int fd) { return fd >= 0; }
 template <typename T>
-bool handle_held(T* p) { return p != nullptr; }
+bool handle_held(T* p) {
+    return p != nullptr;
+}
 
 // One owner for every handle a close function frees; Empty holds none.
 template <typename T, T Empty, int (*Close)(T)>

@@ -31,8 +31,8 @@ static int read_option(const struct uci_ptr& ptr, char* value, size_t value_size
         size_t len = strlen(o->v.string);
         // A cut value would be another, wrong value (an address, a network name).
         if (!fits_bounded(value_size, len)) {
-            fprintf(stderr, "uci: value of %s.%s.%s too long (%zu bytes, buffer %zu)\n", ptr.package,
-                    ptr.section, ptr.option, len, value_size);
+            fprintf(stderr, "uci: value of %s.%s.%s too long (%zu bytes, buffer %zu)\n",
+                    ptr.package, ptr.section, ptr.option, len, value_size);
             return 1;
         }
         memcpy(value, o->v.string, len + 1);

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-constexpr size_t FW_IMAGE_SIZE = 8126464; // 0x7C0000
+constexpr size_t FW_IMAGE_SIZE = 8126464;  // 0x7C0000
 constexpr size_t FW_MARK_OFFSET = 4;
 constexpr size_t FW_MARK_LEN = 7;
 constexpr const char* FW_MARK = "OpenWrt";
@@ -29,9 +29,15 @@ constexpr const char* FW_CLOSE_BODY = "</body>\n";
 constexpr const char* FW_CLOSE_HTML = "\n</html>\n";
 constexpr const char* FW_NAME_FORMAT = "%s <br>";
 
-constexpr const char* FW_ERR_CREATE = "1 there is a error,please reboot the device and upgrade again! <br>";
-constexpr const char* FW_ERR_MEMORY = "2 there is a error,please reboot the device and upgrade again! <br>";
-constexpr const char* FW_ERR_SHORT = "3 there is a error,please reboot the device and upgrade again! <br>";
-constexpr const char* FW_ERR_NO_START = "there is a error,please reboot the device and upgrade again! <br>";
-constexpr const char* FW_ERR_CHECKSUM = "5 there is a error,please reboot the device and upgrade again! <br>";
-constexpr const char* FW_ERR_WRITE = "6 there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_CREATE =
+    "1 there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_MEMORY =
+    "2 there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_SHORT =
+    "3 there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_NO_START =
+    "there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_CHECKSUM =
+    "5 there is a error,please reboot the device and upgrade again! <br>";
+constexpr const char* FW_ERR_WRITE =
+    "6 there is a error,please reboot the device and upgrade again! <br>";

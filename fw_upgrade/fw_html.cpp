@@ -4,22 +4,26 @@
 
 namespace {
 
-const char* entity(char c)
-{
+const char* entity(char c) {
     switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return "&#39;";
-    default: return nullptr;
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\'':
+        return "&#39;";
+    default:
+        return nullptr;
     }
 }
 
-} // namespace
+}  // namespace
 
-size_t html_escape(const char* text, char* out, size_t n)
-{
+size_t html_escape(const char* text, char* out, size_t n) {
     size_t len = 0;
     for (const char* p = text; *p; ++p) {
         const char* e = entity(*p);

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-bool image_checksum_ok(const uint8_t* image)
-{
+bool image_checksum_ok(const uint8_t* image) {
     constexpr size_t last = FW_IMAGE_SIZE - 4;
     uint32_t want = load_be32(image + last);
     if (want == 0xFFFFFFFFu) return true;
@@ -12,8 +11,7 @@ bool image_checksum_ok(const uint8_t* image)
     return sum == want;
 }
 
-void fill_name_mark(char (&mark)[FW_MARK_LEN + 1], const uint8_t* src, size_t n)
-{
+void fill_name_mark(char (&mark)[FW_MARK_LEN + 1], const uint8_t* src, size_t n) {
     if (n > FW_MARK_LEN) n = FW_MARK_LEN;
     for (size_t i = 0; i < n; ++i) {
         mark[i] = static_cast<char>(src[i]);

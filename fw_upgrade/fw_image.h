@@ -7,8 +7,7 @@
 #include "fw_consts.h"
 
 // Big-endian word at p, assembled byte by byte: p need not be aligned.
-inline uint32_t load_be32(const uint8_t* p)
-{
+inline uint32_t load_be32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 

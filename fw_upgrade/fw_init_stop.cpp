@@ -8,12 +8,12 @@
 namespace {
 
 // Watchdogs first, so that none of them restarts what is stopped after it.
-constexpr const char* DAEMONS[] = {"wifi_watch", "renderer_ctl", "wifi_survey", "wan_watch", "dorvu"};
+constexpr const char* DAEMONS[] = {"wifi_watch", "renderer_ctl", "wifi_survey", "wan_watch",
+                                   "dorvu"};
 
-} // namespace
+}  // namespace
 
-void stop_init_services(const FwHooks& hooks, const char* init_dir, const char* proc_root)
-{
+void stop_init_services(const FwHooks& hooks, const char* init_dir, const char* proc_root) {
     for (const char* name : DAEMONS) {
         char script[256];
         int n = snprintf(script, sizeof script, "%s/%s", init_dir, name);

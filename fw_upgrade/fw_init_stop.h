@@ -11,4 +11,5 @@ constexpr const char* FW_INIT_DIR = "/etc/init.d";
 // there, watchdogs first, and after each waits (bounded) until no process
 // of that name is left under `proc_root`; a box without the scripts runs
 // nothing.
-void stop_init_services(const FwHooks& hooks, const char* init_dir, const char* proc_root = "/proc");
+void stop_init_services(const FwHooks& hooks, const char* init_dir,
+                        const char* proc_root = "/proc");

@@ -11,8 +11,7 @@ namespace {
 
 // Creates the folder holding path (one level, 0755 whatever the umask).
 // False when it cannot be made; true too when another run made it first.
-bool make_lock_folder(const char* path)
-{
+bool make_lock_folder(const char* path) {
     char dir[PATH_MAX];
     size_t n = strlen(path);
     if (n >= sizeof dir) return false;
@@ -24,10 +23,9 @@ bool make_lock_folder(const char* path)
     return chmod(dir, 0755) == 0;
 }
 
-} // namespace
+}  // namespace
 
-UniqueFd take_upload_lock(const char* path)
-{
+UniqueFd take_upload_lock(const char* path) {
     UniqueFd fd = lock_file(path, false, 0600);
     // /var/lock lives in RAM and can be missing (a box booted without the
     // service that makes it): the upload is how such a box is rescued, so

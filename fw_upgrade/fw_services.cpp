@@ -42,10 +42,9 @@ constexpr Step STEPS[] = {
     {nullptr, 2},
 };
 
-} // namespace
+}  // namespace
 
-void stop_services(const FwHooks& hooks)
-{
+void stop_services(const FwHooks& hooks) {
     stop_init_services(hooks, FW_INIT_DIR);
     for (const Step& s : STEPS) {
         if (s.cmd)

@@ -9,16 +9,15 @@
 #include "fw_consts.h"
 #include "fw_image.h"
 
-Staging::~Staging()
-{
+Staging::~Staging() {
     file_.reset();
     if (temp_[0]) unlink(temp_);
 }
 
-bool Staging::create(const char* path)
-{
+bool Staging::create(const char* path) {
     if (snprintf(path_, sizeof path_, "%s", path) >= static_cast<int>(sizeof path_) ||
-        snprintf(temp_, sizeof temp_, "%s%s", path, FW_STAGING_PART) >= static_cast<int>(sizeof temp_)) {
+        snprintf(temp_, sizeof temp_, "%s%s", path, FW_STAGING_PART) >=
+            static_cast<int>(sizeof temp_)) {
         temp_[0] = '\0';
         return false;
     }
@@ -35,8 +34,7 @@ bool Staging::create(const char* path)
     return static_cast<bool>(file_);
 }
 
-bool Staging::place()
-{
+bool Staging::place() {
     // link, unlike rename, fails when anything (a planted link) lies at
     // the staging path, and the name appears with the whole file behind it.
     if (file_ || !temp_[0] || link(temp_, path_) != 0) return false;
@@ -46,12 +44,12 @@ bool Staging::place()
     return true;
 }
 
-bool staged_image_ok(FILE* file)
-{
+bool staged_image_ok(FILE* file) {
     // A file cut or grown by another writer, or by a full disk, is no image,
     // whatever its mark says.
     struct stat st;
-    if (fstat(fileno(file), &st) != 0 || st.st_size != static_cast<off_t>(FW_IMAGE_SIZE)) return false;
+    if (fstat(fileno(file), &st) != 0 || st.st_size != static_cast<off_t>(FW_IMAGE_SIZE))
+        return false;
     if (fseek(file, FW_MARK_OFFSET, SEEK_SET) != 0) return false;
     uint8_t back[FW_MARK_LEN];
     if (fread(back, 1, FW_MARK_LEN, file) != FW_MARK_LEN) return false;

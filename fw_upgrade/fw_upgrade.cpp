@@ -17,26 +17,23 @@ namespace {
 
 using Body = MallocPtr<uint8_t>;
 
-void close_page(FILE* out)
-{
+void close_page(FILE* out) {
     fputs(FW_CLOSE_BODY, out);
     fputs(FW_CLOSE_HTML, out);
     fflush(out);
 }
 
 // A failure before the staging file exists: nothing to remove.
-int refuse(FILE* out, const char* text)
-{
+int refuse(FILE* out, const char* text) {
     fputs(text, out);
     close_page(out);
     return 1;
 }
 
 // Every failure once the staging file exists: the text, the file removed.
-int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
-{
+int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text) {
     fputs(text, out);
-    fflush(out); // ahead of anything the commands might print
+    fflush(out);  // ahead of anything the commands might print
     char rm[256];
     snprintf(rm, sizeof rm, FW_RM_FORMAT, staging);
     hooks.shell(rm);
@@ -46,19 +43,17 @@ int fail(FILE* out, const char* staging, const FwHooks& hooks, const char* text)
 }
 
 // The field name is the request's own text: it goes into the page as text.
-int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* name)
-{
+int fail_name(FILE* out, const char* staging, const FwHooks& hooks, const char* name) {
     char shown[FW_NAME_HTML_SIZE];
     html_escape(name, shown, sizeof shown);
     fprintf(out, FW_NAME_FORMAT, shown);
     return fail(out, staging, hooks, "");
 }
 
-} // namespace
+}  // namespace
 
 int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup& setup,
-                   const FwHooks& hooks)
-{
+                   const FwHooks& hooks) {
     const char* staging = setup.staging;
     // Before anything else: a second upload would stop the services again and
     // truncate or remove the first one's staged image.
@@ -83,7 +78,8 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup&
 
     Body body(static_cast<uint8_t*>(malloc(len)));
     if (!body) return fail(out, staging, hooks, FW_ERR_MEMORY);
-    if (read_body(in, body.get(), len, setup.idle_ms) < len) return fail(out, staging, hooks, FW_ERR_SHORT);
+    if (read_body(in, body.get(), len, setup.idle_ms) < len)
+        return fail(out, staging, hooks, FW_ERR_SHORT);
 
     char name[FW_NAME_MAX + 1];
     capture_field_name(body.get(), len, name);
@@ -97,9 +93,11 @@ int fw_upgrade_run(const char* content_length, int in, FILE* out, const FwSetup&
     if (!image_checksum_ok(image)) return fail(out, staging, hooks, FW_ERR_CHECKSUM);
 
     FILE* file = stage.file();
-    if (fwrite(image, 1, FW_IMAGE_SIZE, file) < FW_IMAGE_SIZE) return fail(out, staging, hooks, FW_ERR_WRITE);
+    if (fwrite(image, 1, FW_IMAGE_SIZE, file) < FW_IMAGE_SIZE)
+        return fail(out, staging, hooks, FW_ERR_WRITE);
     // What stdio still holds goes out now: a failure there is a lost write.
-    if (fflush(file) != 0 || fsync(fileno(file)) != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
+    if (fflush(file) != 0 || fsync(fileno(file)) != 0)
+        return fail(out, staging, hooks, FW_ERR_WRITE);
     bool back_ok = staged_image_ok(file);
     if (stage.close() != 0) return fail(out, staging, hooks, FW_ERR_WRITE);
     if (!back_ok) return fail_name(out, staging, hooks, name);

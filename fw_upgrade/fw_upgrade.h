@@ -8,9 +8,9 @@
 
 // Where the run keeps its files and how long it waits for the client.
 struct FwSetup {
-    const char* staging; // where the image goes
-    const char* lock;    // held for the whole run: one upload at a time
-    int idle_ms;         // the body read gives up after this long without a byte
+    const char* staging;  // where the image goes
+    const char* lock;     // held for the whole run: one upload at a time
+    int idle_ms;          // the body read gives up after this long without a byte
 };
 
 // content_length: the CONTENT_LENGTH value (null when unset); in: the body;

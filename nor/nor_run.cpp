@@ -8,24 +8,23 @@
 
 namespace {
 
-void print_usage(FILE* out)
-{
-    fputs("usage: user config tool\n"
-          "config parameters are: ssid_name encryption ssid_password network_mode wan_mode\n"
-          "                       stc_ip stc_mask stc_gw stc_dns1 stc_dns2\n"
-          "                       smb_password smb_enable smb_anonymous_en\n"
-          "                       ftp_password ftp_enable ftp_anonymous_en dms_enable dms_name\n"
-          "\tset \t\t: nor set parameter=value \n"
-          "\tget \t\t: nor get parameter \n"
-          "\treset \t\t: clear user config data \n"
-          "\tshow \t\t: print all user config data \n",
-          out);
+void print_usage(FILE* out) {
+    fputs(
+        "usage: user config tool\n"
+        "config parameters are: ssid_name encryption ssid_password network_mode wan_mode\n"
+        "                       stc_ip stc_mask stc_gw stc_dns1 stc_dns2\n"
+        "                       smb_password smb_enable smb_anonymous_en\n"
+        "                       ftp_password ftp_enable ftp_anonymous_en dms_enable dms_name\n"
+        "\tset \t\t: nor set parameter=value \n"
+        "\tget \t\t: nor get parameter \n"
+        "\treset \t\t: clear user config data \n"
+        "\tshow \t\t: print all user config data \n",
+        out);
 }
 
 }  // namespace
 
-int nor_run(int argc, char** argv, const char* device, FILE* out, FILE* err)
-{
+int nor_run(int argc, char** argv, const char* device, FILE* out, FILE* err) {
     if (argc < 2) {
         print_usage(out);
         return 1;

@@ -140,9 +140,12 @@ int dorvu_dec_loop(player_ctx* ctx, int32_t state) {
     }
     // Frames of the last packet first; a packet only when there are none.
     switch (play_frame(ctx)) {
-    case FRAME_PLAYED: return 0;
-    case FRAME_FAILED: return -1;
-    case FRAME_NONE: break;
+    case FRAME_PLAYED:
+        return 0;
+    case FRAME_FAILED:
+        return -1;
+    case FRAME_NONE:
+        break;
     }
     AVPacket* pkt = song_media().packet.get();
     PacketUnref unref{pkt};

@@ -105,7 +105,8 @@ static int open_attempt(player_ctx* ctx, const char* name) REQUIRES(g_player_loc
     FormatPtr fmt(raw);
     bound.allow(FRAME_READ_LIMIT);
     if (avformat_find_stream_info(fmt.get(), nullptr) < 0) {
-        if (bound.hit()) dlog("no frame within %lld bytes in %s\n", (long long)FRAME_READ_LIMIT, name);
+        if (bound.hit())
+            dlog("no frame within %lld bytes in %s\n", (long long)FRAME_READ_LIMIT, name);
         return -1;
     }
     av_dump_format(fmt.get(), 0, name, 0);
@@ -157,7 +158,8 @@ static void publish_length(player_ctx* ctx, const AVStream* st) REQUIRES(g_playe
         dlog("\n%s:AV_NOPTS_VALUE\n\n", "open_song");
         secs = UNKNOWN_DURATION_SEC;
     } else {
-        secs = int64_t(double(st->duration) * (double(st->time_base.num) / double(st->time_base.den)));
+        secs =
+            int64_t(double(st->duration) * (double(st->time_base.num) / double(st->time_base.den)));
     }
     ctx->duration_us = secs * 1000000;
     char text[32];

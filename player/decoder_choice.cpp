@@ -9,11 +9,8 @@ struct FixedDecoder {
     const char* name;
 };
 constexpr FixedDecoder FIXED_DECODERS[] = {
-    {AV_CODEC_ID_MP3, "mp3"},
-    {AV_CODEC_ID_MP3ADU, "mp3adu"},
-    {AV_CODEC_ID_MP3ON4, "mp3on4"},
-    {AV_CODEC_ID_AAC, "aac_fixed"},
-    {AV_CODEC_ID_AC3, "ac3_fixed"},
+    {AV_CODEC_ID_MP3, "mp3"},       {AV_CODEC_ID_MP3ADU, "mp3adu"}, {AV_CODEC_ID_MP3ON4, "mp3on4"},
+    {AV_CODEC_ID_AAC, "aac_fixed"}, {AV_CODEC_ID_AC3, "ac3_fixed"},
 };
 
 }  // namespace

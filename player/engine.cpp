@@ -210,8 +210,9 @@ int player_seek(player_ctx* ctx, int32_t offset) {
         media.bound.allow(FRAME_READ_LIMIT);
         if (av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
             if (has_stream && ctx->codec_ctx && ctx->codec_ctx->sample_rate > 0)
-                media.play_from = av_rescale_q(ts, ctx->fmt_ctx->streams[ctx->stream_index]->time_base,
-                                               AVRational{1, ctx->codec_ctx->sample_rate});
+                media.play_from =
+                    av_rescale_q(ts, ctx->fmt_ctx->streams[ctx->stream_index]->time_base,
+                                 AVRational{1, ctx->codec_ctx->sample_rate});
         } else {
             av_seek_frame(ctx->fmt_ctx, ctx->stream_index, ts, 0);
         }

@@ -19,10 +19,11 @@ int main(int argc, char** argv) {
 
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--help") == 0) {
-            printf("Command format : dorvu [option]\n"
-                   "--help : display command help.\n"
-                   "--log : display log infomation!.\n"
-                   "\n");
+            printf(
+                "Command format : dorvu [option]\n"
+                "--help : display command help.\n"
+                "--log : display log infomation!.\n"
+                "\n");
             return 0;
         }
         if (strcmp(argv[i], "--log") == 0) {

@@ -57,17 +57,28 @@ void copy_s16(const uint8_t* const* planes, int channels, int first, int count, 
 // (s64 and anything newer).
 PcmConverter::Run run_for(int format) {
     switch (format) {
-    case AV_SAMPLE_FMT_U8: return run_interleaved<uint8_t, from_u8>;
-    case AV_SAMPLE_FMT_S16: return copy_s16;
-    case AV_SAMPLE_FMT_S32: return run_interleaved<int32_t, from_s32>;
-    case AV_SAMPLE_FMT_FLT: return run_interleaved<float, from_flt>;
-    case AV_SAMPLE_FMT_DBL: return run_interleaved<double, from_dbl>;
-    case AV_SAMPLE_FMT_U8P: return run_planar<uint8_t, from_u8>;
-    case AV_SAMPLE_FMT_S16P: return run_planar<int16_t, from_s16>;
-    case AV_SAMPLE_FMT_S32P: return run_planar<int32_t, from_s32>;
-    case AV_SAMPLE_FMT_FLTP: return run_planar<float, from_flt>;
-    case AV_SAMPLE_FMT_DBLP: return run_planar<double, from_dbl>;
-    default: return nullptr;
+    case AV_SAMPLE_FMT_U8:
+        return run_interleaved<uint8_t, from_u8>;
+    case AV_SAMPLE_FMT_S16:
+        return copy_s16;
+    case AV_SAMPLE_FMT_S32:
+        return run_interleaved<int32_t, from_s32>;
+    case AV_SAMPLE_FMT_FLT:
+        return run_interleaved<float, from_flt>;
+    case AV_SAMPLE_FMT_DBL:
+        return run_interleaved<double, from_dbl>;
+    case AV_SAMPLE_FMT_U8P:
+        return run_planar<uint8_t, from_u8>;
+    case AV_SAMPLE_FMT_S16P:
+        return run_planar<int16_t, from_s16>;
+    case AV_SAMPLE_FMT_S32P:
+        return run_planar<int32_t, from_s32>;
+    case AV_SAMPLE_FMT_FLTP:
+        return run_planar<float, from_flt>;
+    case AV_SAMPLE_FMT_DBLP:
+        return run_planar<double, from_dbl>;
+    default:
+        return nullptr;
     }
 }
 

@@ -4,8 +4,8 @@
 
 #include "thread_safety.h"
 
-#include <pthread.h>
 #include <ctime>
+#include <pthread.h>
 
 class CAPABILITY("mutex") Mutex {
 public:

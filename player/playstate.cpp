@@ -5,8 +5,8 @@
 #include "dlog.h"
 #include "handles.h"
 #include "player.h"
-#include "regular_file.h"
 #include "player_lock.h"
+#include "regular_file.h"
 #include "shell.h"
 #include "tagtext.h"
 
@@ -197,8 +197,8 @@ static bool s_have_whole GUARDED_BY(g_doc_lock) = false;
 // A garbled file seen by the last repair check (one poll cycle ago).
 static bool s_garbled_seen GUARDED_BY(g_doc_lock) = false;
 
-static const char* const PLAYSTATE_TAGS[] = {"<url>",  "<position>", "<length>",
-                                             "<playstate>", "<volume>", "<seek>",
+static const char* const PLAYSTATE_TAGS[] = {"<url>",           "<position>", "<length>",
+                                             "<playstate>",     "<volume>",   "<seek>",
                                              "<startposition>", "<songname>", "<loop>"};
 
 static bool holds_every_tag(const char* doc) {

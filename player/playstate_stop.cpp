@@ -102,7 +102,8 @@ int overwrite_value_in_place(const char* tag, const char* value) {
         char now[XML_VALUE_SIZE];
         struct stat again;
         ok = want <= sizeof now && fstat(fd, &again) == 0 && again.st_size == st.st_size &&
-             pread(fd, now, want, (off_t)off) == (ssize_t)want && memcmp(now, doc + off, want) == 0 &&
+             pread(fd, now, want, (off_t)off) == (ssize_t)want &&
+             memcmp(now, doc + off, want) == 0 &&
              pwrite(fd, value, want, (off_t)off) == (ssize_t)want && fsync(fd) == 0;
     }
     if (close(fd) != 0) ok = false;
@@ -133,12 +134,13 @@ int write_stopped_to_file() {
     int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST && unlink(tmp) == 0)
         fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return full_disk(errno) ? overwrite_value_in_place("<playstate>", STOPPED_TEXT) : -1;
+    if (fd < 0)
+        return full_disk(errno) ? overwrite_value_in_place("<playstate>", STOPPED_TEXT) : -1;
     if (fchown(fd, st.st_uid, st.st_gid) != 0) {
         // not privileged: the file stays ours
     }
-    bool ok = fchmod(fd, st.st_mode & 07777) == 0 && write_all(fd, edited, (size_t)n) &&
-              fsync(fd) == 0;
+    bool ok =
+        fchmod(fd, st.st_mode & 07777) == 0 && write_all(fd, edited, (size_t)n) && fsync(fd) == 0;
     int err = ok ? 0 : errno;
     if (close(fd) != 0) ok = false;
     if (!ok || rename(tmp, target) != 0) {

@@ -13,7 +13,7 @@ struct PollMemory {
 // the song list, the device and the clock. The daemon passes
 // box_poll_ops(); tests pass fakes.
 struct PollOps {
-    void (*set_uri)(const char* url);   // a song asked for: the current one stops
+    void (*set_uri)(const char* url);  // a song asked for: the current one stops
     void (*play)();
     void (*pause)();
     void (*seek)(int32_t seconds);

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "ffmpeg_handles.h"
-#include "player.h"
 #include "pcm_convert.h"
+#include "player.h"
 #include "read_bound.h"
 
 struct SongMedia {

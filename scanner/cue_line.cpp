@@ -127,7 +127,9 @@ bool cue_parse_line(CUESheet* sheet, const char* line, size_t len) {
     if (word_len >= CUE_KEYWORD_MAX) return false;
 
     Cursor c{space + 1, line + len};
-    auto is = [&](const char* k) { return strlen(k) == word_len && memcmp(word, k, word_len) == 0; };
+    auto is = [&](const char* k) {
+        return strlen(k) == word_len && memcmp(word, k, word_len) == 0;
+    };
 
     if (is("CATALOG")) return parse_catalog(sheet, c);
     if (is("PERFORMER") || is("TITLE")) {

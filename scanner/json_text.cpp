@@ -7,14 +7,22 @@ namespace {
 // The short form where JSON has one, else \u00XX; 0 for a byte kept as is.
 char short_escape(unsigned char c) {
     switch (c) {
-    case '"': return '"';
-    case '\\': return '\\';
-    case '\b': return 'b';
-    case '\f': return 'f';
-    case '\n': return 'n';
-    case '\r': return 'r';
-    case '\t': return 't';
-    default: return 0;
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    case '\b':
+        return 'b';
+    case '\f':
+        return 'f';
+    case '\n':
+        return 'n';
+    case '\r':
+        return 'r';
+    case '\t':
+        return 't';
+    default:
+        return 0;
     }
 }
 
@@ -61,19 +69,25 @@ size_t json_escape(const char* s, char* out, size_t cap) {
     bool fits = cap > 0;
     for (;;) {
         size_t run = plain_run(s);
-        if (fits && n + run < cap) memcpy(out + n, s, run);
-        else fits = false;
+        if (fits && n + run < cap)
+            memcpy(out + n, s, run);
+        else
+            fits = false;
         n += run;
         s += run;
         if (!*s) break;
         char e[8];
         size_t k = escape_of((unsigned char)*s++, e);
-        if (fits && n + k < cap) memcpy(out + n, e, k);
-        else fits = false;
+        if (fits && n + k < cap)
+            memcpy(out + n, e, k);
+        else
+            fits = false;
         n += k;
     }
-    if (fits) out[n] = '\0';
-    else if (cap > 0) out[0] = '\0';
+    if (fits)
+        out[n] = '\0';
+    else if (cap > 0)
+        out[0] = '\0';
     return n;
 }
 

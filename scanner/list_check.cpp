@@ -121,7 +121,8 @@ bool check_disk_list(DiskScan& s, const char* list_path) {
     }
     // The parsed tree costs far more memory than the text: a list with more
     // values than its entries could hold is stale before it is parsed.
-    if (!current || json_values_max(text.data(), len) > LIST_VALUES_PER_ENTRY * (size_t)s.music_count + 8)
+    if (!current ||
+        json_values_max(text.data(), len) > LIST_VALUES_PER_ENTRY * (size_t)s.music_count + 8)
         return false;
     if (count_entries(text) != s.music_count) return false;
     if (left == 0) return true;

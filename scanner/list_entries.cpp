@@ -29,7 +29,8 @@ int put_tracks(FILE* out, const DiskScan& s, const char* path, const ListedName&
         }
         fprintf(out, "{\"url\":\"%s%s\",\"title\":\"", s.mount_esc, n.esc);
         json_escape_put(out, shown);
-        fprintf(out, "\",\"type\":2,\"total\":0,\"startpos\":%d,\"length\":%d},", tt.startpos, tt.length);
+        fprintf(out, "\",\"type\":2,\"total\":0,\"startpos\":%d,\"length\":%d},", tt.startpos,
+                tt.length);
         count++;
     }
     return count;
@@ -52,7 +53,8 @@ int write_list_entries(const DiskScan& s, FILE* out, int* written) {
             *written += put_tracks(out, s, path, n, sheet);
             CUESheetFree(sheet);
         } else {
-            fprintf(out, "{\"url\":\"%s%s\",\"title\":\"%s\",\"type\":2,\"startpos\":0,\"length\":0},",
+            fprintf(out,
+                    "{\"url\":\"%s%s\",\"title\":\"%s\",\"type\":2,\"startpos\":0,\"length\":0},",
                     s.mount_esc, n.esc, n.esc);
             (*written)++;
         }

@@ -5,7 +5,7 @@
 
 bool is_music_name(const char* name) {
     static const char* const kExtensions[] = {"mp3", "mp2", "flac", "wma", "aac",
-                                              "wav", "m4a", "ac3", "ape"};
+                                              "wav", "m4a", "ac3",  "ape"};
     const char* dot = strrchr(name, '.');
     if (!dot || dot == name) return false;
     for (const char* ext : kExtensions)

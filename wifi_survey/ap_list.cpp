@@ -9,8 +9,7 @@ constexpr size_t OPEN_LEN = sizeof OPEN_TAG - 1;
 constexpr size_t CLOSE_LEN = sizeof CLOSE_TAG - 1;
 }  // namespace
 
-void ApList::begin()
-{
+void ApList::begin() {
     len_ = 0;
     // Too small for even an empty list: write nothing rather than a torn text.
     full_ = size_ < OPEN_LEN + CLOSE_LEN + 1;
@@ -20,8 +19,7 @@ void ApList::begin()
     buf_[len_] = '\0';
 }
 
-bool ApList::append(const char* entry, size_t len)
-{
+bool ApList::append(const char* entry, size_t len) {
     if (full_ || len > size_ - len_ - CLOSE_LEN - 1) {
         full_ = true;
         return false;
@@ -32,8 +30,7 @@ bool ApList::append(const char* entry, size_t len)
     return true;
 }
 
-void ApList::close()
-{
+void ApList::close() {
     if (size_ < OPEN_LEN + CLOSE_LEN + 1) return;
     memcpy(buf_ + len_, CLOSE_TAG, CLOSE_LEN);
     len_ += CLOSE_LEN;

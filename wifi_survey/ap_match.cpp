@@ -14,7 +14,11 @@ struct Word {
 };
 
 const Word SECURITY_WORDS[] = {
-    {"NONE", "none"}, {"WEP", "wep"}, {"WPA-PSK", "psk"}, {"WPA2-PSK", "psk2"}, {"WPA/WPA2-PSK", "mixed-psk"},
+    {"NONE", "none"},
+    {"WEP", "wep"},
+    {"WPA-PSK", "psk"},
+    {"WPA2-PSK", "psk2"},
+    {"WPA/WPA2-PSK", "mixed-psk"},
 };
 const Word CIPHER_WORDS[] = {{"tkip", "tkip"}, {"aes", "ccmp"}, {"tkip/aes", "tkip+ccmp"}};
 
@@ -50,8 +54,8 @@ void expected_encryption(const char* encrypt, const char* tkip_aes, char* out, s
         snprintf(out, n, "%s+%s", sec, map_cipher(tkip_aes));
 }
 
-int match_ap_list(const char* list, size_t len, OptionReader read_option, ClientConfig* cfg, char* channel,
-                  size_t channel_size) {
+int match_ap_list(const char* list, size_t len, OptionReader read_option, ClientConfig* cfg,
+                  char* channel, size_t channel_size) {
     size_t cursor = 0;
     for (;;) {
         ApEntry e;

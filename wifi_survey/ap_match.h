@@ -30,5 +30,5 @@ struct ClientConfig {
 // for each entry into cfg. An entry whose channel is neither empty nor 1
 // to 14 matches nothing. Returns 1 with the first matching entry's channel text in channel
 // (5 bytes), or 0 when none matches or the list cannot be read.
-int match_ap_list(const char* list, size_t len, OptionReader read_option, ClientConfig* cfg, char* channel,
-                  size_t channel_size);
+int match_ap_list(const char* list, size_t len, OptionReader read_option, ClientConfig* cfg,
+                  char* channel, size_t channel_size);

@@ -94,10 +94,14 @@ ApRead read_ap_entry(const char* list, size_t len, size_t* cursor, ApEntry* e) {
         if (!q) break;
         size_t klen = (size_t)(eq - p);
         Attr a{v, (size_t)(q - v)};
-        if (klen == 4 && memcmp(p, "name", 4) == 0) name = a;
-        else if (klen == 7 && memcmp(p, "channel", 7) == 0) channel = a;
-        else if (klen == 7 && memcmp(p, "encrypt", 7) == 0) encrypt = a;
-        else if (klen == 8 && memcmp(p, "tkip_aes", 8) == 0) tkip = a;
+        if (klen == 4 && memcmp(p, "name", 4) == 0)
+            name = a;
+        else if (klen == 7 && memcmp(p, "channel", 7) == 0)
+            channel = a;
+        else if (klen == 7 && memcmp(p, "encrypt", 7) == 0)
+            encrypt = a;
+        else if (klen == 8 && memcmp(p, "tkip_aes", 8) == 0)
+            tkip = a;
         p = q + 1;
     }
 

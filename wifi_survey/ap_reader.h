@@ -9,10 +9,10 @@ constexpr size_t AP_NAME_MAX = 32;
 
 struct ApEntry {
     char name[AP_NAME_MAX + 1];
-    bool name_bad;      // longer than 32 bytes once decoded, or badly escaped
-    char channel[5];    // at most 4 characters
+    bool name_bad;    // longer than 32 bytes once decoded, or badly escaped
+    char channel[5];  // at most 4 characters
     bool channel_cut;
-    char encrypt[34];   // at most 33 characters
+    char encrypt[34];  // at most 33 characters
     bool encrypt_cut;
     char tkip_aes[34];
     bool tkip_aes_cut;

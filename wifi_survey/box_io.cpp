@@ -5,8 +5,8 @@
 #include "client_lock.h"
 #include "find_process.h"
 #include "handles.h"
-#include "shell.h"
 #include "scan.h"
+#include "shell.h"
 #include "uci_context.h"
 #include "uci_option.h"
 
@@ -37,9 +37,7 @@ void hold_wlan1_client(bool on) {
         g_wlan1_lock.unlock();
 }
 
-bool link_flag_present() {
-    return bool(UniqueFile(fopen(LINK_FLAG_FILE, "r")));
-}
+bool link_flag_present() { return bool(UniqueFile(fopen(LINK_FLAG_FILE, "r"))); }
 
 }  // namespace
 

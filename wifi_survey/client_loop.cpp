@@ -53,7 +53,8 @@ void survey_pass(SurveyState& st, const SurveyIo& io) {
     if (!list[0]) return;  // ten empty scans leave the counter alone
 
     char channel[5] = "";
-    if (!match_ap_list(list, strnlen(list, sizeof list), io.read_option, &st.cfg, channel, sizeof channel)) {
+    if (!match_ap_list(list, strnlen(list, sizeof list), io.read_option, &st.cfg, channel,
+                       sizeof channel)) {
         stop_wpa_supplicant(io);
         st.attempts = 0;
         return;

@@ -16,15 +16,15 @@ constexpr int MAX_ATTEMPTS = 3;
 
 // What a pass needs from the box, so a test can vary it.
 struct SurveyIo {
-    int (*run)(const char* cmd);              // the shell, waited for
+    int (*run)(const char* cmd);  // the shell, waited for
     void (*sleep_s)(unsigned seconds);
-    int (*scan)(char* list, size_t size);     // a survey of wlan1 into list
+    int (*scan)(char* list, size_t size);  // a survey of wlan1 into list
     OptionReader read_option;
-    int (*set_option)(char* assignment);        // set and save, not committed (cuts the text)
+    int (*set_option)(char* assignment);  // set and save, not committed (cuts the text)
     bool (*link_flag_present)();
     bool (*wpa_running)();
     bool (*find)(const char* name);
-    int (*hostapd_count)();                   // access point daemons in the process list
+    int (*hostapd_count)();  // access point daemons in the process list
     // Held around the restart of the DHCP client on wlan1, which the WAN
     // watcher restarts too (null: nothing to hold).
     void (*hold_wlan1_client)(bool on);

@@ -9,20 +9,24 @@ constexpr unsigned char ID_VENDOR = 221;
 constexpr unsigned char OUI_RSN[3] = {0x00, 0x0F, 0xAC};
 constexpr unsigned char OUI_WPA[3] = {0x00, 0x50, 0xF2};
 
-bool same_oui(const unsigned char* p, const unsigned char* oui)
-{
+bool same_oui(const unsigned char* p, const unsigned char* oui) {
     return p[0] == oui[0] && p[1] == oui[1] && p[2] == oui[2];
 }
 
-unsigned cipher_bit(unsigned char type)
-{
+unsigned cipher_bit(unsigned char type) {
     switch (type) {
-    case 2: return CIPHER_TKIP;
-    case 4: return CIPHER_CCMP;
-    case 1: return CIPHER_WEP40;
-    case 5: return CIPHER_WEP104;
-    case 3: return CIPHER_TYPE3;
-    default: return 0;
+    case 2:
+        return CIPHER_TKIP;
+    case 4:
+        return CIPHER_CCMP;
+    case 1:
+        return CIPHER_WEP40;
+    case 5:
+        return CIPHER_WEP104;
+    case 3:
+        return CIPHER_TYPE3;
+    default:
+        return 0;
     }
 }
 
@@ -30,8 +34,7 @@ unsigned read_le16(const unsigned char* p) { return p[0] | (unsigned(p[1]) << 8)
 
 // One RSN or WPA element of usable length e (never past the data).
 void parse_suites(const unsigned char* el, size_t e, size_t base, const unsigned char* oui,
-                  unsigned* security, unsigned* cipher)
-{
+                  unsigned* security, unsigned* cipher) {
     if (e < base + 8) {
         // No pairwise list: the element's default is TKIP.
         *cipher |= CIPHER_TKIP;
@@ -55,8 +58,7 @@ void parse_suites(const unsigned char* el, size_t e, size_t base, const unsigned
 
 }  // namespace
 
-void parse_elements(const unsigned char* data, size_t len, unsigned* security, unsigned* cipher)
-{
+void parse_elements(const unsigned char* data, size_t len, unsigned* security, unsigned* cipher) {
     size_t off = 0;
     while (len >= 2 && off <= len - 2) {
         const unsigned char* el = data + off;

@@ -8,16 +8,14 @@
 namespace {
 
 // The payload of a point event when it lies wholly inside the data.
-const char* payload(const iw_event& iwe, const char* data, size_t len)
-{
+const char* payload(const iw_event& iwe, const char* data, size_t len) {
     const char* p = static_cast<const char*>(iwe.u.data.pointer);
     if (!p || p < data || p > data + len) return nullptr;
     if (iwe.u.data.length > size_t(data + len - p)) return nullptr;
     return p;
 }
 
-void take_essid(CellRecord& rec, const iw_event& iwe, const char* data, size_t len)
-{
+void take_essid(CellRecord& rec, const iw_event& iwe, const char* data, size_t len) {
     char copy[ESSID_COPY_MAX + 1] = {};
     const char* p = payload(iwe, data, len);
     if (p && iwe.u.data.length) {
@@ -32,8 +30,8 @@ void take_essid(CellRecord& rec, const iw_event& iwe, const char* data, size_t l
 
 }  // namespace
 
-void walk_scan_events(char* data, size_t len, const iw_range& range, CellRecord& rec, ApList& list)
-{
+void walk_scan_events(char* data, size_t len, const iw_range& range, CellRecord& rec,
+                      ApList& list) {
     clear_security(rec);
     int cell = 1;
     stream_descr stream;
@@ -65,8 +63,8 @@ void walk_scan_events(char* data, size_t len, const iw_range& range, CellRecord&
         case IWEVGENIE: {
             const char* p = payload(iwe, data, len);
             if (p)
-                parse_elements(reinterpret_cast<const unsigned char*>(p), iwe.u.data.length, &rec.security,
-                               &rec.cipher);
+                parse_elements(reinterpret_cast<const unsigned char*>(p), iwe.u.data.length,
+                               &rec.security, &rec.cipher);
             break;
         }
         default:

@@ -24,8 +24,8 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     io.set_option(cmd);
     io.run("uci commit");
 
-    printf("wifi_ssid_cur=%s wifi_encryption_cur=%s wifi_passwd_cur=%s channel_cur=%s \n\n", st.cfg.ssid,
-           st.cfg.encryption, "", channel);
+    printf("wifi_ssid_cur=%s wifi_encryption_cur=%s wifi_passwd_cur=%s channel_cur=%s \n\n",
+           st.cfg.ssid, st.cfg.encryption, "", channel);
 
     io.run("killall -9 hostapd ");
     io.sleep_s(1);
@@ -52,7 +52,8 @@ void reconnect(SurveyState& st, const SurveyIo& io, const char* channel) {
     if (io.hold_wlan1_client) io.hold_wlan1_client(true);
     // "[u]dhcpc": the shell running the kill must not list itself, or once
     // process numbers wrap it kills itself before the client.
-    if (io.find("dhcp-wlan1")) io.run("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`");
+    if (io.find("dhcp-wlan1"))
+        io.run("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`");
     io.run("udhcpc -t 0 -i wlan1 -b -p /var/run/dhcp-wlan1.pid -O rootpath -R &");
     if (io.hold_wlan1_client) io.hold_wlan1_client(false);
 

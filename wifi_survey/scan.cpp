@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int WE_VERSION_SCAN = 14;      // first version that can scan
-constexpr int WE_VERSION_SIZE_HINT = 17; // first that grows the buffer on E2BIG
+constexpr int WE_VERSION_SCAN = 14;       // first version that can scan
+constexpr int WE_VERSION_SIZE_HINT = 17;  // first that grows the buffer on E2BIG
 constexpr long FIRST_WAIT_US = 250000;
 constexpr long STEP_WAIT_US = 100000;
 constexpr long BUDGET_US = 15000000;
@@ -33,15 +33,13 @@ using Buffer = MallocPtr<char>;
 // Name, address, channel and level carry over from scan to scan.
 CellRecord g_cell;
 
-int fail(const char* line, int result)
-{
+int fail(const char* line, int result) {
     fputs(line, stdout);
     return result;
 }
 
 // Grows buf to size bytes for the driver, plus zeroed slack for libiw.
-bool resize(Buffer& buf, int size)
-{
+bool resize(Buffer& buf, int size) {
     char* p = static_cast<char*>(realloc(buf.get(), size_t(size) + SCAN_BUFFER_SLACK));
     if (!p) return false;
     buf.release();
@@ -52,17 +50,16 @@ bool resize(Buffer& buf, int size)
 
 }  // namespace
 
-int select_wait(long usec)
-{
+int select_wait(long usec) {
     timeval tv = {usec / 1000000, usec % 1000000};
     return select(0, nullptr, nullptr, nullptr, &tv) < 0 ? -1 : 0;
 }
 
-int cgi_get_scan(int sock, const char* interface, char* list, size_t list_size, ScanWaitFn wait)
-{
+int cgi_get_scan(int sock, const char* interface, char* list, size_t list_size, ScanWaitFn wait) {
     iw_range range;
     memset(&range, 0, sizeof range);
-    if (iw_get_range_info(sock, interface, &range) < 0 || range.we_version_compiled < WE_VERSION_SCAN)
+    if (iw_get_range_info(sock, interface, &range) < 0 ||
+        range.we_version_compiled < WE_VERSION_SCAN)
         return fail(FAIL_RANGE, -1);
 
     iwreq wrq;
@@ -118,8 +115,7 @@ int cgi_get_scan(int sock, const char* interface, char* list, size_t list_size, 
     return 0;
 }
 
-int cgi_scan(const char* interface, char* list, size_t list_size, ScanWaitFn wait)
-{
+int cgi_scan(const char* interface, char* list, size_t list_size, ScanWaitFn wait) {
     UniqueFd sock(iw_sockets_open());
     if (!sock) {
         printf("cgi_scan error\n");

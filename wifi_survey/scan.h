@@ -15,7 +15,8 @@ int select_wait(long usec);
 // Scans interface and writes the AP list into list (list_size bytes, cleared
 // by the caller). Prints "cgi_scan error" when no socket can be opened and
 // returns -1; otherwise returns 0 whatever the scan's result.
-int cgi_scan(const char* interface, char* list, size_t list_size = AP_LIST_SIZE, ScanWaitFn wait = select_wait);
+int cgi_scan(const char* interface, char* list, size_t list_size = AP_LIST_SIZE,
+             ScanWaitFn wait = select_wait);
 
 // The scan on an open wireless-extensions socket: 0 when results were read
 // and listed, -1 when the interface cannot scan or a resource failed, -2

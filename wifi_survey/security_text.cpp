@@ -1,7 +1,6 @@
 #include "security_text.h"
 
-const char* security_text(bool encrypted, unsigned bits)
-{
+const char* security_text(bool encrypted, unsigned bits) {
     if (!encrypted) return "NONE";
     bool rsn = bits & SEC_RSN;
     bool wpa = bits & SEC_WPA;
@@ -18,8 +17,7 @@ const char* security_text(bool encrypted, unsigned bits)
     return "WEP";
 }
 
-const char* cipher_text(unsigned bits)
-{
+const char* cipher_text(unsigned bits) {
     if ((bits & CIPHER_TKIP) && (bits & CIPHER_CCMP)) return "tkip/aes";
     if (bits & CIPHER_CCMP) return "aes";
     if (bits) return "tkip";

@@ -15,17 +15,14 @@
 #define SELF "/box/lib/box_fake_daemon"
 #define LINKS "/box/run/daemons"
 
-static const char *base_of(const char *p)
-{
+static const char *base_of(const char *p) {
     const char *s = strrchr(p, '/');
     return s ? s + 1 : p;
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (strcmp(base_of(argv[0]), "box_fake_daemon") != 0) {
-        for (;;)
-            pause();
+        for (;;) pause();
     }
     if (argc < 2) {
         fprintf(stderr, "usage: box_fake_daemon NAME [ARG...]\n");
@@ -56,8 +53,7 @@ int main(int argc, char **argv)
     if (pid == 0) {
         /* A grandchild, so the daemon is an orphan of init like a real one. */
         setsid();
-        if (fork() != 0)
-            _exit(0);
+        if (fork() != 0) _exit(0);
         freopen("/dev/null", "r", stdin);
         freopen("/dev/null", "w", stdout);
         freopen("/dev/null", "w", stderr);

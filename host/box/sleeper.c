@@ -2,8 +2,6 @@
  * under the daemon's name and arguments, so `ps` shows the real command line. */
 #include <unistd.h>
 
-int main(void)
-{
-    for (;;)
-        pause();
+int main(void) {
+    for (;;) pause();
 }

@@ -9,7 +9,8 @@ bool cpu_is_big_endian() {
     return first == 0;
 }
 
-size_t reverse_samples(SampleCarry& carry, unsigned width, const uint8_t* in, size_t n, uint8_t* out) {
+size_t reverse_samples(SampleCarry& carry, unsigned width, const uint8_t* in, size_t n,
+                       uint8_t* out) {
     if (width < 2 || width > sizeof carry.bytes) {
         memcpy(out, carry.bytes, carry.have);
         memcpy(out + carry.have, in, n);

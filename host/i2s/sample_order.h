@@ -19,4 +19,5 @@ bool cpu_is_big_endian();
 // samples of width bytes in reversed byte order; the bytes of an unfinished
 // last sample stay in carry. width 1, or above 4, copies unchanged. out
 // takes at least n + 3 bytes. Returns the bytes placed in out.
-size_t reverse_samples(SampleCarry& carry, unsigned width, const uint8_t* in, size_t n, uint8_t* out);
+size_t reverse_samples(SampleCarry& carry, unsigned width, const uint8_t* in, size_t n,
+                       uint8_t* out);

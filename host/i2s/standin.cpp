@@ -48,9 +48,9 @@ struct Opening {
     Settings set;
     unsigned rate, channels, bits;
     unsigned long long bytes;
-    bool stalled;  // "write took nothing" journaled
+    bool stalled;       // "write took nothing" journaled
     SampleCarry carry;  // a sample split between writes, big-endian CPU only
-    double play_end;  // monotonic time at which what was taken has played
+    double play_end;    // monotonic time at which what was taken has played
 };
 
 pthread_mutex_t s_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -139,11 +139,16 @@ Opening* lock_opening(int fd) {
 
 const char* request_name(unsigned long request) {
     switch (request) {
-    case REQ_VOLUME: return "VOLUME";
-    case REQ_FREQ: return "FREQ";
-    case REQ_FORMAT: return "FORMAT";
-    case REQ_CHANNEL: return "CHANNEL";
-    case REQ_MUTE: return "MUTE";
+    case REQ_VOLUME:
+        return "VOLUME";
+    case REQ_FREQ:
+        return "FREQ";
+    case REQ_FORMAT:
+        return "FORMAT";
+    case REQ_CHANNEL:
+        return "CHANNEL";
+    case REQ_MUTE:
+        return "MUTE";
     }
     return nullptr;
 }

@@ -7,8 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-BoxClock::BoxClock()
-{
+BoxClock::BoxClock() {
     const char* w = getenv("TIMEWARP");
     char* end = nullptr;
     double f = w ? strtod(w, &end) : 1.0;
@@ -22,8 +21,7 @@ BoxClock::BoxClock()
     }
 }
 
-double BoxClock::mono() const
-{
+double BoxClock::mono() const {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
@@ -31,8 +29,7 @@ double BoxClock::mono() const
 
 double BoxClock::now() const { return (mono() - t0_) * warp_; }
 
-int BoxClock::wait_ms(double box_seconds) const
-{
+int BoxClock::wait_ms(double box_seconds) const {
     if (box_seconds <= 0) return 0;
     double ms = box_seconds / warp_ * 1000.0 + 1;
     return ms > 60000 ? 60000 : static_cast<int>(ms);
@@ -41,17 +38,15 @@ int BoxClock::wait_ms(double box_seconds) const
 namespace {
 int trace_fd = -1;
 const BoxClock* trace_clock = nullptr;
-} // namespace
+}  // namespace
 
-bool trace_open(const char* path, const BoxClock* clock)
-{
+bool trace_open(const char* path, const BoxClock* clock) {
     trace_clock = clock;
     trace_fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     return trace_fd >= 0;
 }
 
-void trace(const char* fmt, ...)
-{
+void trace(const char* fmt, ...) {
     char line[1024];
     int n = snprintf(line, sizeof line, "%.2f ", trace_clock ? trace_clock->now() : 0.0);
     va_list ap;

@@ -9,10 +9,10 @@
 class BoxClock {
 public:
     BoxClock();
-    double now() const;        // box seconds since start
+    double now() const;  // box seconds since start
     double warp() const { return warp_; }
     double uptime_at_start() const { return up0_; }  // /proc/uptime at box time 0
-    int wait_ms(double box_seconds) const;  // a real poll timeout for a box length
+    int wait_ms(double box_seconds) const;           // a real poll timeout for a box length
 
 private:
     double mono() const;

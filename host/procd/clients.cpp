@@ -1,7 +1,7 @@
 #include "clients.h"
 
-#include "paths.h"
 #include "handles.h"
+#include "paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,8 +12,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-const char* socket_path()
-{
+const char* socket_path() {
     const char* p = getenv("PROCD_SOCKET");
     return p && *p ? p : PROCD_SOCKET;
 }
@@ -22,8 +21,7 @@ namespace {
 
 constexpr int REPLY_TIMEOUT_S = 30;
 
-int connect_supervisor(const char* who)
-{
+int connect_supervisor(const char* who) {
     sockaddr_un sa{};
     sa.sun_family = AF_UNIX;
     const char* path = socket_path();
@@ -41,8 +39,7 @@ int connect_supervisor(const char* who)
     return fd;
 }
 
-bool write_all(int fd, const char* p, size_t n)
-{
+bool write_all(int fd, const char* p, size_t n) {
     while (n > 0) {
         ssize_t w = write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
@@ -55,8 +52,7 @@ bool write_all(int fd, const char* p, size_t n)
 
 // Sends `req`, then copies the answer to stdout; with `skip_status` the
 // first line ("ok") is checked and left out. Returns the exit status.
-int exchange(const char* who, const char* req, size_t len, bool skip_status, bool follow)
-{
+int exchange(const char* who, const char* req, size_t len, bool skip_status, bool follow) {
     UniqueFd fd(connect_supervisor(who));
     if (!fd) return 1;
     if (!follow) {
@@ -76,7 +72,8 @@ int exchange(const char* who, const char* req, size_t len, bool skip_status, boo
         ssize_t got = read(fd.get(), buf, sizeof buf);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            fprintf(stderr, "%s: %s\n", who, errno == EAGAIN ? "no answer from the supervisor" : strerror(errno));
+            fprintf(stderr, "%s: %s\n", who,
+                    errno == EAGAIN ? "no answer from the supervisor" : strerror(errno));
             return 1;
         }
         if (got == 0) break;
@@ -105,10 +102,9 @@ int exchange(const char* who, const char* req, size_t len, bool skip_status, boo
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-int procd_call_main(int, char**)
-{
+int procd_call_main(int, char**) {
     static char req[REQUEST_MAX];
     size_t len = 0;
     for (;;) {
@@ -128,24 +124,30 @@ int procd_call_main(int, char**)
     return exchange("procd_call", req, len, false, false);
 }
 
-int logread_main(int argc, char** argv)
-{
+int logread_main(int argc, char** argv) {
     unsigned long lines = 0;
     const char* pattern = nullptr;
     bool follow = false;
     int opt;
     while ((opt = getopt(argc, argv, "l:e:f")) != -1) {
         switch (opt) {
-        case 'l': lines = strtoul(optarg, nullptr, 10); break;
-        case 'e': pattern = optarg; break;
-        case 'f': follow = true; break;
+        case 'l':
+            lines = strtoul(optarg, nullptr, 10);
+            break;
+        case 'e':
+            pattern = optarg;
+            break;
+        case 'f':
+            follow = true;
+            break;
         default:
             fprintf(stderr, "Usage: %s [-l LINES] [-e PATTERN] [-f]\n", argv[0]);
             return 1;
         }
     }
     char req[1024];
-    int n = snprintf(req, sizeof req, "log %lu%s\n%s\n", lines, follow ? " follow" : "", pattern ? pattern : "");
+    int n = snprintf(req, sizeof req, "log %lu%s\n%s\n", lines, follow ? " follow" : "",
+                     pattern ? pattern : "");
     if (n < 0 || static_cast<size_t>(n) >= sizeof req) {
         fprintf(stderr, "logread: pattern too long\n");
         return 1;

@@ -40,4 +40,5 @@ bool config_equal(const InstanceConfig& a, const InstanceConfig& b);
 // "stderr 1", "term_timeout S", "env NAME=VALUE", "end". Fills up to `max`
 // configs and returns their number, or -1 with `err` set when the text does not
 // fit the bounds (too many instances, words or bytes).
-int parse_instances(const char* text, size_t len, InstanceConfig* out, size_t max, const char** err);
+int parse_instances(const char* text, size_t len, InstanceConfig* out, size_t max,
+                    const char** err);

@@ -8,8 +8,7 @@
 #include <initializer_list>
 #include <unistd.h>
 
-void exec_instance(const InstanceConfig& s, int out_fd, int err_fd)
-{
+void exec_instance(const InstanceConfig& s, int out_fd, int err_fd) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

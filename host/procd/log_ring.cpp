@@ -4,14 +4,11 @@
 #include <cstring>
 
 LogRing::LogRing(size_t capacity)
-    : buf_(capacity >= 2 ? static_cast<char*>(malloc(capacity)) : nullptr), cap_(capacity)
-{
-}
+    : buf_(capacity >= 2 ? static_cast<char*>(malloc(capacity)) : nullptr), cap_(capacity) {}
 
 LogRing::~LogRing() { free(buf_); }
 
-void LogRing::drop_oldest()
-{
+void LogRing::drop_oldest() {
     while (used_ > 0) {
         char c = buf_[head_];
         head_ = (head_ + 1) % cap_;
@@ -21,8 +18,7 @@ void LogRing::drop_oldest()
     --lines_;
 }
 
-void LogRing::add(const char* line, size_t len)
-{
+void LogRing::add(const char* line, size_t len) {
     if (!buf_) return;
     if (len > LOG_LINE_MAX) len = LOG_LINE_MAX;
     if (len > cap_ - 1) len = cap_ - 1;
@@ -38,8 +34,7 @@ void LogRing::add(const char* line, size_t len)
     ++lines_;
 }
 
-void LogRing::for_each(void (*each)(const char*, size_t, void*), void* ctx) const
-{
+void LogRing::for_each(void (*each)(const char*, size_t, void*), void* ctx) const {
     if (!buf_) return;
     char line[LOG_LINE_MAX];
     size_t n = 0;

@@ -5,8 +5,7 @@
 
 #include <cstring>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const char* slash = strrchr(argv[0], '/');
     const char* name = slash ? slash + 1 : argv[0];
     if (strcmp(name, "logread") == 0) return logread_main(argc, argv);

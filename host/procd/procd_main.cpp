@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -20,14 +20,12 @@
 
 namespace {
 
-bool write_text(const char* path, const char* text)
-{
+bool write_text(const char* path, const char* text) {
     UniqueFd fd(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     return fd && write(fd.get(), text, strlen(text)) == static_cast<ssize_t>(strlen(text));
 }
 
-int listen_on(const char* path)
-{
+int listen_on(const char* path) {
     sockaddr_un sa{};
     sa.sun_family = AF_UNIX;
     if (strlen(path) >= sizeof sa.sun_path) {
@@ -37,7 +35,8 @@ int listen_on(const char* path)
     memcpy(sa.sun_path, path, strlen(path) + 1);
     unlink(path);  // a socket left by an earlier run
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, 16) != 0) {
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        listen(fd, 16) != 0) {
         fprintf(stderr, "procd: cannot listen on %s: %s\n", path, strerror(errno));
         if (fd >= 0) close(fd);
         return -1;
@@ -45,10 +44,9 @@ int listen_on(const char* path)
     return fd;
 }
 
-} // namespace
+}  // namespace
 
-int procd_main(int argc, char** argv)
-{
+int procd_main(int argc, char** argv) {
     unsigned ring_kib = LOG_RING_KIB;
     int opt;
     while ((opt = getopt(argc, argv, "S:")) != -1) {
@@ -87,7 +85,8 @@ int procd_main(int argc, char** argv)
     snprintf(text, sizeof text, "%.2f\n", clock.uptime_at_start());
     write_text(PROCD_T0, text);
     snprintf(text, sizeof text, "%d\n", static_cast<int>(getpid()));
-    if (!write_text(PROCD_PIDFILE, text)) fprintf(stderr, "procd: cannot write %s\n", PROCD_PIDFILE);
+    if (!write_text(PROCD_PIDFILE, text))
+        fprintf(stderr, "procd: cannot write %s\n", PROCD_PIDFILE);
     trace("procd stand-in ready (time x%g)", clock.warp());
 
     static Supervisor sup(clock);

@@ -26,14 +26,13 @@ struct Conn {
     bool follower = false;
     bool has_re = false;
     regex_t re;
-    size_t len = 0;  // of the request; for a follower, of the lines not yet sent
+    size_t len = 0;             // of the request; for a follower, of the lines not yet sent
     char req[REQUEST_MAX + 1];  // the request; for a follower, lines not yet sent
 };
 
 Conn conns[CONNS_MAX];
 
-void close_conn(Conn& c)
-{
+void close_conn(Conn& c) {
     if (c.fd >= 0) close(c.fd);
     if (c.has_re) regfree(&c.re);
     c.fd = -1;
@@ -41,8 +40,7 @@ void close_conn(Conn& c)
     c.len = 0;
 }
 
-bool send_all(int fd, const char* p, size_t n)
-{
+bool send_all(int fd, const char* p, size_t n) {
     while (n > 0) {
         ssize_t w = send(fd, p, n, MSG_NOSIGNAL);
         if (w < 0 && errno == EINTR) continue;
@@ -54,8 +52,7 @@ bool send_all(int fd, const char* p, size_t n)
 }
 
 // Sends what a follower has pending, as far as its socket takes it.
-void flush_follower(Conn& c)
-{
+void flush_follower(Conn& c) {
     while (c.len > 0) {
         ssize_t w = send(c.fd, c.req, c.len, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (w < 0 && errno == EINTR) continue;
@@ -69,8 +66,7 @@ void flush_follower(Conn& c)
     }
 }
 
-void to_followers(const char* line, size_t len)
-{
+void to_followers(const char* line, size_t len) {
     char buf[LOG_LINE_MAX + 1];
     memcpy(buf, line, len);
     buf[len] = '\0';
@@ -91,14 +87,13 @@ void to_followers(const char* line, size_t len)
 
 struct Dump {
     const regex_t* re;
-    size_t skip;    // matching lines to leave out (the older ones)
-    size_t count;   // matching lines seen
+    size_t skip;   // matching lines to leave out (the older ones)
+    size_t count;  // matching lines seen
     int fd;
     bool ok;
 };
 
-void dump_line(const char* line, size_t len, void* ctx)
-{
+void dump_line(const char* line, size_t len, void* ctx) {
     Dump& d = *static_cast<Dump*>(ctx);
     if (d.re) {
         char buf[LOG_LINE_MAX + 1];
@@ -114,8 +109,7 @@ void dump_line(const char* line, size_t len, void* ctx)
 }
 
 // "log LINES [follow]" and its pattern line. Returns false when done with c.
-bool handle_log(Conn& c, const char* args, const char* pattern, LogRing& ring)
-{
+bool handle_log(Conn& c, const char* args, const char* pattern, LogRing& ring) {
     char* end;
     unsigned long lines = strtoul(args, &end, 10);
     bool follow = strstr(end, "follow") != nullptr;
@@ -140,8 +134,7 @@ bool handle_log(Conn& c, const char* args, const char* pattern, LogRing& ring)
 }
 
 // One whole request. Returns whether the connection stays (a follower).
-bool handle(Conn& c, Supervisor& sup, LogRing& ring)
-{
+bool handle(Conn& c, Supervisor& sup, LogRing& ring) {
     static char reply[REPLY_MAX];
     static InstanceConfig configs[CONFIGS_MAX];
     reply[0] = '\0';
@@ -174,8 +167,7 @@ bool handle(Conn& c, Supervisor& sup, LogRing& ring)
     return false;
 }
 
-void accept_conn(int listen_fd)
-{
+void accept_conn(int listen_fd) {
     int fd = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) return;
     for (Conn& c : conns) {
@@ -188,8 +180,7 @@ void accept_conn(int listen_fd)
     close(fd);
 }
 
-void read_conn(Conn& c, short revents, Supervisor& sup, LogRing& ring)
-{
+void read_conn(Conn& c, short revents, Supervisor& sup, LogRing& ring) {
     if (c.follower) {
         // Its side was shut with the request; only its whole end is news.
         if (revents & (POLLHUP | POLLERR))
@@ -223,8 +214,7 @@ void read_conn(Conn& c, short revents, Supervisor& sup, LogRing& ring)
 }
 
 // Returns false on SIGTERM/SIGINT.
-bool take_signals(int sig_fd, Supervisor& sup)
-{
+bool take_signals(int sig_fd, Supervisor& sup) {
     signalfd_siginfo si;
     bool go_on = true;
     while (read(sig_fd, &si, sizeof si) == static_cast<ssize_t>(sizeof si))
@@ -235,10 +225,9 @@ bool take_signals(int sig_fd, Supervisor& sup)
     return go_on;
 }
 
-} // namespace
+}  // namespace
 
-int serve(int listen_fd, int sig_fd, Supervisor& sup, LogRing& ring)
-{
+int serve(int listen_fd, int sig_fd, Supervisor& sup, LogRing& ring) {
     syslog_init(&ring, to_followers);
     constexpr size_t FDS_MAX = 2 + CONNS_MAX + 2 * INSTANCES_MAX;
     pollfd fds[FDS_MAX];
@@ -249,7 +238,11 @@ int serve(int listen_fd, int sig_fd, Supervisor& sup, LogRing& ring)
         size_t conn_at = n;
         for (const Conn& c : conns)
             if (c.fd >= 0)
-                fds[n++] = pollfd{c.fd, static_cast<short>(!c.follower ? POLLIN : c.len ? POLLOUT : 0), 0};
+                fds[n++] = pollfd{c.fd,
+                                  static_cast<short>(!c.follower ? POLLIN
+                                                     : c.len     ? POLLOUT
+                                                                 : 0),
+                                  0};
         size_t pipes_at = n;
         n += sup.poll_fds(fds + n, FDS_MAX - n);
         int r = poll(fds, n, sup.next_wait_ms());

@@ -5,20 +5,19 @@
 #include "syslog.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-void describe_end(int status, char* out, size_t cap)
-{
+void describe_end(int status, char* out, size_t cap) {
     if (WIFSIGNALED(status))
         snprintf(out, cap, "signal %d", WTERMSIG(status));
     else
@@ -26,9 +25,9 @@ void describe_end(int status, char* out, size_t cap)
 }
 
 // Appends one formatted line to a reply buffer; drops what does not fit.
-void reply_line(char* reply, size_t cap, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 void reply_line(char* reply, size_t cap, const char* fmt, ...)
-{
+    __attribute__((format(printf, 3, 4)));
+void reply_line(char* reply, size_t cap, const char* fmt, ...) {
     size_t used = strlen(reply);
     if (used + 1 >= cap) return;
     va_list ap;
@@ -43,25 +42,22 @@ void reply_line(char* reply, size_t cap, const char* fmt, ...)
     reply[used + n + 1] = '\0';
 }
 
+}  // namespace
 
-} // namespace
-
-Instance* Supervisor::find(const char* service, const char* name)
-{
+Instance* Supervisor::find(const char* service, const char* name) {
     for (Instance& in : table_)
-        if (in.used && strcmp(in.service, service) == 0 && strcmp(in.config.name, name) == 0) return &in;
+        if (in.used && strcmp(in.service, service) == 0 && strcmp(in.config.name, name) == 0)
+            return &in;
     return nullptr;
 }
 
-Instance* Supervisor::free_slot()
-{
+Instance* Supervisor::free_slot() {
     for (Instance& in : table_)
         if (!in.used) return &in;
     return nullptr;
 }
 
-void Supervisor::start(Instance& in)
-{
+void Supervisor::start(Instance& in) {
     if (in.pid) {
         // Still ending: it starts again once it has ended.
         if (in.halt) in.restart = true;
@@ -108,8 +104,7 @@ void Supervisor::start(Instance& in)
     trace("%s::%s started pid %d: %s", in.service, in.config.name, static_cast<int>(pid), cmd);
 }
 
-void Supervisor::stop(Instance& in, bool halt)
-{
+void Supervisor::stop(Instance& in, bool halt) {
     if (!in.pid) {
         if (halt) forget(in);
         return;
@@ -121,8 +116,7 @@ void Supervisor::stop(Instance& in, bool halt)
     in.timer_at = clock_.now() + in.config.term_timeout;
 }
 
-void Supervisor::restart_changed(Instance& in)
-{
+void Supervisor::restart_changed(Instance& in) {
     if (!in.pid) return;
     in.halt = in.restart = true;
     trace("%s::%s stopping pid %d (SIGTERM) for its new configuration", in.service, in.config.name,
@@ -131,8 +125,7 @@ void Supervisor::restart_changed(Instance& in)
     in.timer_at = clock_.now() + in.config.term_timeout;
 }
 
-void Supervisor::forget(Instance& in)
-{
+void Supervisor::forget(Instance& in) {
     drain(in, in.out, false);
     drain(in, in.err, true);
     flush_stream(in, in.out, false, true);
@@ -140,8 +133,8 @@ void Supervisor::forget(Instance& in)
     in.used = false;
 }
 
-void Supervisor::set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply, size_t cap)
-{
+void Supervisor::set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply,
+                             size_t cap) {
     bool listed[INSTANCES_MAX] = {};
     for (size_t i = 0; i < n; ++i) {
         Instance* in = find(name, configs[i].name);
@@ -176,28 +169,26 @@ void Supervisor::set_service(const char* name, const InstanceConfig* configs, si
     reply_line(reply, cap, "ok");
 }
 
-void Supervisor::delete_service(const char* name)
-{
+void Supervisor::delete_service(const char* name) {
     for (Instance& in : table_)
         if (in.used && strcmp(in.service, name) == 0) stop(in, true);
     trace("service %s deleted", name);
 }
 
-void Supervisor::list(const char* name, char* reply, size_t cap) const
-{
+void Supervisor::list(const char* name, char* reply, size_t cap) const {
     reply_line(reply, cap, "ok");
     for (const Instance& in : table_) {
         if (!in.used || (name[0] && strcmp(in.service, name) != 0)) continue;
-        const char* state = in.pid ? (in.halt ? "stopping" : "running")
-                          : in.crash_loop ? "crashloop"
-                          : in.timer_at >= 0 ? "respawning" : "stopped";
-        reply_line(reply, cap, "%s %s %s %d %d", in.service, in.config.name, state, static_cast<int>(in.pid),
-                   in.crashes);
+        const char* state = in.pid             ? (in.halt ? "stopping" : "running")
+                            : in.crash_loop    ? "crashloop"
+                            : in.timer_at >= 0 ? "respawning"
+                                               : "stopped";
+        reply_line(reply, cap, "%s %s %s %d %d", in.service, in.config.name, state,
+                   static_cast<int>(in.pid), in.crashes);
     }
 }
 
-void Supervisor::child_ended(pid_t pid, int status)
-{
+void Supervisor::child_ended(pid_t pid, int status) {
     Instance* found = nullptr;
     for (Instance& in : table_)
         if (in.used && in.pid == pid) found = &in;
@@ -212,7 +203,8 @@ void Supervisor::child_ended(pid_t pid, int status)
     const char* nm = in.config.name;
     if (in.halt) {
         if (in.restart) {
-            trace("%s::%s pid %d ended (%s) after its stop, starting it again", svc, nm, static_cast<int>(pid), how);
+            trace("%s::%s pid %d ended (%s) after its stop, starting it again", svc, nm,
+                  static_cast<int>(pid), how);
             start(in);
         } else {
             trace("%s::%s pid %d ended (%s) after its stop", svc, nm, static_cast<int>(pid), how);
@@ -222,12 +214,16 @@ void Supervisor::child_ended(pid_t pid, int status)
         start(in);
     } else if (in.respawn) {
         if (respawn_gives_up(runtime, in.config.threshold, in.config.retry, in.crashes)) {
-            trace("%s::%s pid %d ended (%s): crash loop, %d crashes, left stopped", svc, nm, static_cast<int>(pid),
-                  how, in.crashes);
+            trace("%s::%s pid %d ended (%s): crash loop, %d crashes, left stopped", svc, nm,
+                  static_cast<int>(pid), how, in.crashes);
             char text[256];
-            int n = snprintf(text, sizeof text, "Instance %s::%s s in a crash loop %d crashes, %ld seconds since last crash",
-                             svc, nm, in.crashes, static_cast<long>(runtime));
-            if (n > 0) syslog_add(Level::info, "procd", text, static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
+            int n = snprintf(
+                text, sizeof text,
+                "Instance %s::%s s in a crash loop %d crashes, %ld seconds since last crash", svc,
+                nm, in.crashes, static_cast<long>(runtime));
+            if (n > 0)
+                syslog_add(Level::info, "procd", text,
+                           static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
             in.restart = in.respawn = false;
             in.halt = in.crash_loop = true;
         } else {
@@ -240,19 +236,22 @@ void Supervisor::child_ended(pid_t pid, int status)
     }
 }
 
-void Supervisor::run_timers()
-{
+void Supervisor::run_timers() {
     double now = clock_.now();
     for (Instance& in : table_) {
         if (!in.used || in.timer_at < 0 || now < in.timer_at) continue;
         in.timer_at = -1;
         if (in.pid && in.halt) {
-            trace("%s::%s pid %d still there after %d s: SIGKILL", in.service, in.config.name, static_cast<int>(in.pid),
-                  in.config.term_timeout);
+            trace("%s::%s pid %d still there after %d s: SIGKILL", in.service, in.config.name,
+                  static_cast<int>(in.pid), in.config.term_timeout);
             char text[256];
-            int n = snprintf(text, sizeof text, "Instance %s::%s pid %d not stopped on SIGTERM, sending SIGKILL instead",
-                             in.service, in.config.name, static_cast<int>(in.pid));
-            if (n > 0) syslog_add(Level::info, "procd", text, static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
+            int n =
+                snprintf(text, sizeof text,
+                         "Instance %s::%s pid %d not stopped on SIGTERM, sending SIGKILL instead",
+                         in.service, in.config.name, static_cast<int>(in.pid));
+            if (n > 0)
+                syslog_add(Level::info, "procd", text,
+                           static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
             kill(in.pid, SIGKILL);
         } else if (!in.pid && (in.restart || in.respawn)) {
             start(in);
@@ -260,12 +259,10 @@ void Supervisor::run_timers()
     }
 }
 
-int Supervisor::next_wait_ms() const
-{
+int Supervisor::next_wait_ms() const {
     double next = -1;
     for (const Instance& in : table_)
         if (in.used && in.timer_at >= 0 && (next < 0 || in.timer_at < next)) next = in.timer_at;
     if (next < 0) return -1;
     return clock_.wait_ms(next - clock_.now());
 }
-

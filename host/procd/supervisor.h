@@ -47,7 +47,8 @@ public:
     explicit Supervisor(const BoxClock& clock) : clock_(clock) {}
 
     // The request verbs. `reply` gets the answer lines ("ok" first).
-    void set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply, size_t cap);
+    void set_service(const char* name, const InstanceConfig* configs, size_t n, char* reply,
+                     size_t cap);
     void delete_service(const char* name);
     void list(const char* name, char* reply, size_t cap) const;
 

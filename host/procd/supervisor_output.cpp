@@ -11,8 +11,7 @@
 // The instances' standard output and error, read through their pipes and
 // handed to the system log line by line.
 
-size_t Supervisor::poll_fds(pollfd* fds, size_t max) const
-{
+size_t Supervisor::poll_fds(pollfd* fds, size_t max) const {
     size_t n = 0;
     for (const Instance& in : table_) {
         if (!in.used) continue;
@@ -22,20 +21,20 @@ size_t Supervisor::poll_fds(pollfd* fds, size_t max) const
     return n;
 }
 
-void Supervisor::poll_done(const pollfd* fds, size_t n)
-{
+void Supervisor::poll_done(const pollfd* fds, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         for (Instance& in : table_) {
             if (!in.used) continue;
-            if (in.out.fd == fds[i].fd) read_stream(in, in.out, false);
-            else if (in.err.fd == fds[i].fd) read_stream(in, in.err, true);
+            if (in.out.fd == fds[i].fd)
+                read_stream(in, in.out, false);
+            else if (in.err.fd == fds[i].fd)
+                read_stream(in, in.err, true);
         }
     }
 }
 
-void Supervisor::read_stream(Instance& in, OutStream& s, bool is_err)
-{
+void Supervisor::read_stream(Instance& in, OutStream& s, bool is_err) {
     ssize_t got = read(s.fd, s.buf + s.len, sizeof s.buf - s.len);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
     if (got <= 0) {
@@ -47,8 +46,7 @@ void Supervisor::read_stream(Instance& in, OutStream& s, bool is_err)
 }
 
 // What the ended process left in the pipe, before it is closed.
-void Supervisor::drain(Instance& in, OutStream& s, bool is_err)
-{
+void Supervisor::drain(Instance& in, OutStream& s, bool is_err) {
     for (int i = 0; i < 64 && s.fd >= 0; ++i) {
         ssize_t got = read(s.fd, s.buf + s.len, sizeof s.buf - s.len);
         if (got <= 0) return;
@@ -59,8 +57,7 @@ void Supervisor::drain(Instance& in, OutStream& s, bool is_err)
 
 // Hands complete lines to the system log; with `all` (end of output) the
 // rest too, and closes the pipe. A line longer than the buffer goes in parts.
-void Supervisor::flush_stream(Instance& in, OutStream& s, bool is_err, bool all)
-{
+void Supervisor::flush_stream(Instance& in, OutStream& s, bool is_err, bool all) {
     if (s.fd < 0 && s.len == 0) return;
     const char* cmd = in.config.argc ? in.config.arg(0) : "?";
     const char* base = strrchr(cmd, '/');

@@ -25,14 +25,12 @@ namespace {
 using nanosleep_fn = int (*)(const struct timespec*, struct timespec*);
 using clock_nanosleep_fn = int (*)(clockid_t, int, const struct timespec*, struct timespec*);
 
-nanosleep_fn real_nanosleep()
-{
+nanosleep_fn real_nanosleep() {
     static nanosleep_fn fn = reinterpret_cast<nanosleep_fn>(dlsym(RTLD_NEXT, "nanosleep"));
     return fn;
 }
 
-clock_nanosleep_fn real_clock_nanosleep()
-{
+clock_nanosleep_fn real_clock_nanosleep() {
     static clock_nanosleep_fn fn =
         reinterpret_cast<clock_nanosleep_fn>(dlsym(RTLD_NEXT, "clock_nanosleep"));
     return fn;
@@ -42,16 +40,15 @@ double factor() { return warp_factor(getenv("TIMEWARP")); }
 
 char g_journal[512];
 
-__attribute__((constructor)) void take_journal()
-{
+__attribute__((constructor)) void take_journal() {
     const char* path = getenv("TIMEWARP_JOURNAL");
     if (!path) return;
-    if (snprintf(g_journal, sizeof g_journal, "%s", path) >= (int)sizeof g_journal) g_journal[0] = '\0';
+    if (snprintf(g_journal, sizeof g_journal, "%s", path) >= (int)sizeof g_journal)
+        g_journal[0] = '\0';
     unsetenv("TIMEWARP_JOURNAL");
 }
 
-void journal_sleep(const struct timespec& req)
-{
+void journal_sleep(const struct timespec& req) {
     if (!g_journal[0]) return;
     char line[64];
     int n = snprintf(line, sizeof line, "timewarp: slept %g\n", req.tv_sec + req.tv_nsec / 1e9);
@@ -64,8 +61,7 @@ void journal_sleep(const struct timespec& req)
 
 // Sleeps the warped length of req; on interruption *left gets the unslept
 // part in the program's (unwarped) time. Returns 0 or an errno value.
-int warped_sleep(const struct timespec& req, struct timespec* left)
-{
+int warped_sleep(const struct timespec& req, struct timespec* left) {
     double f = factor();
     struct timespec scaled = warp_scale(req, 1.0 / f);
     struct timespec rem = {0, 0};
@@ -84,25 +80,23 @@ int warped_sleep(const struct timespec& req, struct timespec* left)
 
 extern "C" {
 
-unsigned int sleep(unsigned int seconds)
-{
+unsigned int sleep(unsigned int seconds) {
     struct timespec req = {static_cast<time_t>(seconds), 0};
     struct timespec left = {0, 0};
     if (warped_sleep(req, &left) == 0) return 0;
     return static_cast<unsigned int>(left.tv_sec + (left.tv_nsec > 0 ? 1 : 0));
 }
 
-int usleep(useconds_t usec)
-{
-    struct timespec req = {static_cast<time_t>(usec / 1000000), static_cast<long>(usec % 1000000) * 1000};
+int usleep(useconds_t usec) {
+    struct timespec req = {static_cast<time_t>(usec / 1000000),
+                           static_cast<long>(usec % 1000000) * 1000};
     int err = warped_sleep(req, nullptr);
     if (err == 0) return 0;
     errno = err;
     return -1;
 }
 
-int nanosleep(const struct timespec* req, struct timespec* rem)
-{
+int nanosleep(const struct timespec* req, struct timespec* rem) {
     if (!req || req->tv_nsec < 0 || req->tv_nsec >= 1000000000L || req->tv_sec < 0) {
         errno = EINVAL;
         return -1;
@@ -113,8 +107,7 @@ int nanosleep(const struct timespec* req, struct timespec* rem)
     return -1;
 }
 
-int clock_nanosleep(clockid_t clock, int flags, const struct timespec* req, struct timespec* rem)
-{
+int clock_nanosleep(clockid_t clock, int flags, const struct timespec* req, struct timespec* rem) {
     clock_nanosleep_fn fn = real_clock_nanosleep();
     if (!fn) return ENOSYS;
     if ((flags & TIMER_ABSTIME) || !req || req->tv_nsec < 0 || req->tv_nsec >= 1000000000L ||

@@ -4,8 +4,7 @@
 #include <math.h>
 #include <stdlib.h>
 
-double warp_factor(const char* text)
-{
+double warp_factor(const char* text) {
     if (!text || !*text) return 1.0;
     char* end = nullptr;
     double f = strtod(text, &end);
@@ -13,8 +12,7 @@ double warp_factor(const char* text)
     return f;
 }
 
-struct timespec warp_scale(const struct timespec& ts, double k)
-{
+struct timespec warp_scale(const struct timespec& ts, double k) {
     long double ns = (static_cast<long double>(ts.tv_sec) * 1e9L + ts.tv_nsec) * k;
     const long double max_s = static_cast<long double>(std::numeric_limits<time_t>::max());
     struct timespec out;

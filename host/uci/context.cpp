@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 static const char* const ERROR_TEXT[] = {
-    "Success",       "Out of memory", "Invalid argument", "Entry not found",
-    "I/O error",     "Parse error",   "Duplicate entry",  "Unknown error",
+    "Success",   "Out of memory", "Invalid argument", "Entry not found",
+    "I/O error", "Parse error",   "Duplicate entry",  "Unknown error",
 };
 
 int uci_fail(uci_context* ctx, int err) {

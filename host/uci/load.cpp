@@ -63,7 +63,8 @@ int load_package_file(uci_context* ctx, const char* name, uci_package** out) {
     if (!valid_package_name(name)) return uci_fail(ctx, UCI_ERR_INVAL);
     std::string path = join_path(ctx->confdir, name);
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return uci_fail(ctx, errno == ENOENT || errno == ENOTDIR ? UCI_ERR_NOTFOUND : UCI_ERR_IO);
+    if (!fd)
+        return uci_fail(ctx, errno == ENOENT || errno == ENOTDIR ? UCI_ERR_NOTFOUND : UCI_ERR_IO);
     struct stat st;
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return uci_fail(ctx, UCI_ERR_IO);
     std::string text;

@@ -42,7 +42,8 @@ static int lookup_extended(uci_package* p, const char* ref, uci_section** found)
     if (*end != ']' || end[1] != '\0') return UCI_ERR_INVAL;
 
     auto matches = [&](uci_section* s) {
-        return type_len == 0 || (strlen(s->type) == type_len && memcmp(s->type, ref + 1, type_len) == 0);
+        return type_len == 0 ||
+               (strlen(s->type) == type_len && memcmp(s->type, ref + 1, type_len) == 0);
     };
     long count = 0;
     uci_element* e;
@@ -81,12 +82,15 @@ extern "C" int uci_lookup_ptr(uci_context* ctx, uci_ptr* ptr, char* str, bool ex
     int r = uci_load(ctx, ptr->package, &ptr->p);
     if (r != UCI_OK) return r;
     ptr->last = &ptr->p->e;
-    ptr->target = ptr->option ? UCI_TYPE_OPTION : ptr->section ? UCI_TYPE_SECTION : UCI_TYPE_PACKAGE;
+    ptr->target = ptr->option    ? UCI_TYPE_OPTION
+                  : ptr->section ? UCI_TYPE_SECTION
+                                 : UCI_TYPE_PACKAGE;
 
     bool complete = true;
     if (ptr->section) {
         if (ext) {
-            if ((r = lookup_extended(ptr->p, ptr->section, &ptr->s)) != UCI_OK) return uci_fail(ctx, r);
+            if ((r = lookup_extended(ptr->p, ptr->section, &ptr->s)) != UCI_OK)
+                return uci_fail(ctx, r);
             if (ptr->s) ptr->section = ptr->s->e.name;
         } else {
             ptr->s = tree_find_section(ptr->p, ptr->section);
@@ -102,7 +106,8 @@ extern "C" int uci_lookup_ptr(uci_context* ctx, uci_ptr* ptr, char* str, bool ex
             complete = false;
         }
     }
-    int flags = ptr->flags | uci_ptr::UCI_LOOKUP_DONE | (complete ? uci_ptr::UCI_LOOKUP_COMPLETE : 0);
+    int flags =
+        ptr->flags | uci_ptr::UCI_LOOKUP_DONE | (complete ? uci_ptr::UCI_LOOKUP_COMPLETE : 0);
     ptr->flags = (decltype(ptr->flags))flags;
     return uci_fail(ctx, UCI_OK);
 }

@@ -34,7 +34,8 @@ extern "C" int uci_delete(uci_context* ctx, uci_ptr* ptr) {
 }
 
 extern "C" int uci_set(uci_context* ctx, uci_ptr* ptr) {
-    if (!ctx || !ptr || !ptr->p || !ptr->section || !ptr->value) return uci_fail(ctx, UCI_ERR_INVAL);
+    if (!ctx || !ptr || !ptr->p || !ptr->section || !ptr->value)
+        return uci_fail(ctx, UCI_ERR_INVAL);
     if (!ptr->value[0]) return uci_delete(ctx, ptr);
     uci_section* s = tree_find_section(ptr->p, ptr->section);
 
@@ -63,7 +64,8 @@ extern "C" int uci_set(uci_context* ctx, uci_ptr* ptr) {
         if (!tree_set_type(s, ptr->value)) return uci_fail(ctx, UCI_ERR_MEM);
     } else {
         if (!valid_name(ptr->section)) return uci_fail(ctx, UCI_ERR_INVAL);
-        if (!(s = tree_add_section(ptr->p, ptr->value, ptr->section))) return uci_fail(ctx, UCI_ERR_MEM);
+        if (!(s = tree_add_section(ptr->p, ptr->value, ptr->section)))
+            return uci_fail(ctx, UCI_ERR_MEM);
     }
     ptr->s = s;
     ptr->last = &s->e;

@@ -131,7 +131,8 @@ uci_section* tree_add_section(uci_package* p, const char* type, const char* name
     char anon[32];
     int pos = ++p->n_section;
     if (!name) {
-        snprintf(anon, sizeof anon, "cfg%02x%04x", (unsigned)pos & 0xffffffu, type_hash(type) & 0xffff);
+        snprintf(anon, sizeof anon, "cfg%02x%04x", (unsigned)pos & 0xffffffu,
+                 type_hash(type) & 0xffff);
         name = anon;
     }
     uci_element* e = new_element(sizeof(uci_section), UCI_TYPE_SECTION, name);

@@ -37,7 +37,8 @@ struct Cli {
     // the entry is missing.
     int lookup(char* arg, uci_ptr* ptr, bool need_complete) {
         if (uci_lookup_ptr(ctx, ptr, arg, true) != UCI_OK) return fail();
-        if (need_complete && !(ptr->flags & uci_ptr::UCI_LOOKUP_COMPLETE)) return fail(UCI_ERR_NOTFOUND);
+        if (need_complete && !(ptr->flags & uci_ptr::UCI_LOOKUP_COMPLETE))
+            return fail(UCI_ERR_NOTFOUND);
         return 0;
     }
 
@@ -112,7 +113,8 @@ struct Cli {
         while (struct dirent* e = d ? readdir(d.get()) : nullptr) {
             struct stat st;
             if (!valid_package_name(e->d_name)) continue;
-            if (stat(join_path(ctx->confdir, e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (stat(join_path(ctx->confdir, e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
             names.push_back(e->d_name);
         }
         std::sort(names.begin(), names.end());
@@ -132,7 +134,8 @@ int usage(const char* app) {
             "\tchanges  [<config>]\n"
             "\tcommit   [<config>]\n\n"
             "Options:\n"
-            "\t-c <path>  set the search path for config files (default: " UCI_CONFDIR ")\n"
+            "\t-c <path>  set the search path for config files (default: " UCI_CONFDIR
+            ")\n"
             "\t-d <str>   set the delimiter for list values in uci get\n"
             "\t-P <path>  add a search path for config change files and use as default\n"
             "\t-p <path>  add a search path for config change files\n"
@@ -165,17 +168,30 @@ int uci_cli(int argc, char** argv) {
         }
         int r = UCI_OK;
         switch (opt) {
-        case 'c': r = uci_set_confdir(cli.ctx, value); break;
-        case 'd': cli.delim = value; break;
+        case 'c':
+            r = uci_set_confdir(cli.ctx, value);
+            break;
+        case 'd':
+            cli.delim = value;
+            break;
         case 'P':
             cli.no_commit = true;
             r = uci_set_savedir(cli.ctx, value);
             break;
-        case 'p': r = uci_add_delta_path(cli.ctx, value); break;
-        case 't': r = uci_set_savedir(cli.ctx, value); break;
-        case 'q': cli.quiet = true; break;
-        case 'X': cli.real_names = true; break;
-        default: return usage(app);
+        case 'p':
+            r = uci_add_delta_path(cli.ctx, value);
+            break;
+        case 't':
+            r = uci_set_savedir(cli.ctx, value);
+            break;
+        case 'q':
+            cli.quiet = true;
+            break;
+        case 'X':
+            cli.real_names = true;
+            break;
+        default:
+            return usage(app);
         }
         if (r != UCI_OK) return cli.fail();
     }

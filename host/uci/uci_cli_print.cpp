@@ -34,7 +34,8 @@ static std::string section_ref(uci_section* s, bool real_names) {
 
 void show_option(FILE* out, uci_option* o, bool real_names) {
     uci_section* s = o->section;
-    std::string line = std::string(s->package->e.name) + "." + section_ref(s, real_names) + "." + o->e.name + "=";
+    std::string line =
+        std::string(s->package->e.name) + "." + section_ref(s, real_names) + "." + o->e.name + "=";
     if (o->type == UCI_TYPE_STRING) {
         append_quoted(&line, o->v.string);
     } else {

@@ -11,8 +11,7 @@ namespace {
 
 // The header as the kernel copies it: length and command, then zeros up to
 // where the event's union starts in this process's struct iw_event.
-void add_header(std::string& out, size_t len, uint16_t cmd)
-{
+void add_header(std::string& out, size_t len, uint16_t cmd) {
     char head[IW_EV_LCP_LEN] = {};
     uint16_t l = static_cast<uint16_t>(len);
     memcpy(head, &l, 2);
@@ -21,8 +20,7 @@ void add_header(std::string& out, size_t len, uint16_t cmd)
 }
 
 template <typename T>
-void add_fixed(std::string& out, uint16_t cmd, const T& value, size_t len)
-{
+void add_fixed(std::string& out, uint16_t cmd, const T& value, size_t len) {
     add_header(out, len, cmd);
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
@@ -66,8 +64,7 @@ struct iw15_range {
 constexpr int CHANNELS = 13;
 
 template <typename R>
-void fill_common(R& r, const WlanScenario& s)
-{
+void fill_common(R& r, const WlanScenario& s) {
     r.num_channels = CHANNELS;
     r.num_frequency = CHANNELS;
     for (int k = 0; k < CHANNELS; ++k) {
@@ -84,8 +81,7 @@ void fill_common(R& r, const WlanScenario& s)
 
 }  // namespace
 
-void add_address_event(std::string& out, const uint8_t mac[6])
-{
+void add_address_event(std::string& out, const uint8_t mac[6]) {
     struct sockaddr sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_family = ARPHRD_ETHER;
@@ -93,8 +89,7 @@ void add_address_event(std::string& out, const uint8_t mac[6])
     add_fixed(out, SIOCGIWAP, sa, IW_EV_ADDR_LEN);
 }
 
-void add_freq_event(std::string& out, int32_t m, int16_t e)
-{
+void add_freq_event(std::string& out, int32_t m, int16_t e) {
     struct iw_freq f;
     memset(&f, 0, sizeof f);
     f.m = m;
@@ -102,15 +97,14 @@ void add_freq_event(std::string& out, int32_t m, int16_t e)
     add_fixed(out, SIOCGIWFREQ, f, IW_EV_FREQ_LEN);
 }
 
-void add_quality_event(std::string& out, uint8_t qual, uint8_t level, uint8_t noise, uint8_t flags)
-{
+void add_quality_event(std::string& out, uint8_t qual, uint8_t level, uint8_t noise,
+                       uint8_t flags) {
     struct iw_quality q = {qual, level, noise, flags};
     add_fixed(out, IWEVQUAL, q, IW_EV_QUAL_LEN);
 }
 
 void add_point_event(std::string& out, uint16_t cmd, const std::string& payload, uint16_t length,
-                     uint16_t flags)
-{
+                     uint16_t flags) {
     // Length and flags where they sit in struct iw_point, without the
     // pointer before them; the payload follows the padded fixed part.
     add_header(out, IW_EV_POINT_LEN + payload.size(), cmd);
@@ -121,8 +115,7 @@ void add_point_event(std::string& out, uint16_t cmd, const std::string& payload,
     out += payload;
 }
 
-std::string range_record(const WlanScenario& s)
-{
+std::string range_record(const WlanScenario& s) {
     if (s.we_version >= 16) {
         struct iw_range r;
         memset(&r, 0, sizeof r);

@@ -1,14 +1,13 @@
 // Takes over ioctl for the wireless-extension requests on "wlan1": either
 // preloaded (LD_PRELOAD=libwlan_standin.so) into an unchanged program, or
 // linked straight into a test binary. Every other call passes through.
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <dlfcn.h>
 
 #include "standin.h"
 
-extern "C" int ioctl(int fd, unsigned long request, ...)
-{
+extern "C" int ioctl(int fd, unsigned long request, ...) {
     va_list ap;
     va_start(ap, request);
     void* arg = va_arg(ap, void*);

@@ -16,14 +16,14 @@ struct ErrnoName {
     const char* name;
 };
 constexpr ErrnoName ERRNO_NAMES[] = {
-    {EPERM, "EPERM"}, {EIO, "EIO"},       {EAGAIN, "EAGAIN"},       {EBUSY, "EBUSY"},
-    {EINVAL, "EINVAL"}, {ENODEV, "ENODEV"}, {E2BIG, "E2BIG"},       {ENOMEM, "ENOMEM"},
-    {ENETDOWN, "ENETDOWN"}, {EOPNOTSUPP, "EOPNOTSUPP"}, {EFAULT, "EFAULT"}, {EINTR, "EINTR"},
+    {EPERM, "EPERM"},           {EIO, "EIO"},       {EAGAIN, "EAGAIN"},
+    {EBUSY, "EBUSY"},           {EINVAL, "EINVAL"}, {ENODEV, "ENODEV"},
+    {E2BIG, "E2BIG"},           {ENOMEM, "ENOMEM"}, {ENETDOWN, "ENETDOWN"},
+    {EOPNOTSUPP, "EOPNOTSUPP"}, {EFAULT, "EFAULT"}, {EINTR, "EINTR"},
 };
 
 // Splits off the first blank-separated word of rest.
-std::string word(std::string& rest)
-{
+std::string word(std::string& rest) {
     size_t b = rest.find_first_not_of(" \t");
     if (b == std::string::npos) {
         rest.clear();
@@ -35,8 +35,7 @@ std::string word(std::string& rest)
     return w;
 }
 
-bool number(const std::string& w, long* v)
-{
+bool number(const std::string& w, long* v) {
     if (w.empty()) return false;
     char* end = nullptr;
     errno = 0;
@@ -44,8 +43,7 @@ bool number(const std::string& w, long* v)
     return errno == 0 && *end == '\0';
 }
 
-bool hex_bytes(const std::string& w, std::string* out)
-{
+bool hex_bytes(const std::string& w, std::string* out) {
     out->clear();
     if (w == "-") return true;
     if (w.size() % 2) return false;
@@ -59,11 +57,11 @@ bool hex_bytes(const std::string& w, std::string* out)
     return true;
 }
 
-bool mac_address(const std::string& w, uint8_t mac[6])
-{
+bool mac_address(const std::string& w, uint8_t mac[6]) {
     unsigned b[6];
     char tail;
-    if (sscanf(w.c_str(), "%x:%x:%x:%x:%x:%x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) != 6)
+    if (sscanf(w.c_str(), "%x:%x:%x:%x:%x:%x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail) !=
+        6)
         return false;
     for (int i = 0; i < 6; ++i) {
         if (b[i] > 255) return false;
@@ -73,8 +71,7 @@ bool mac_address(const std::string& w, uint8_t mac[6])
 }
 
 // One line; false when it is not understood.
-bool apply_line(WlanScenario& s, const std::string& line)
-{
+bool apply_line(WlanScenario& s, const std::string& line) {
     std::string rest = line;
     std::string key = word(rest);
     long v[4] = {};
@@ -101,8 +98,10 @@ bool apply_line(WlanScenario& s, const std::string& line)
     } else if (key == "e2big" && number(w1, &v[0])) {
         s.e2big = int(v[0]);
         s.e2big_hint = 0;
-        if (w2 == "hint" && number(w3, &v[1])) s.e2big_hint = int(v[1]);
-        else if (!w2.empty()) return false;
+        if (w2 == "hint" && number(w3, &v[1]))
+            s.e2big_hint = int(v[1]);
+        else if (!w2.empty())
+            return false;
     } else if (key == "size-hint") {
         if (w1 != "on" && w1 != "off") return false;
         s.size_hint = w1 == "on";
@@ -126,12 +125,16 @@ bool apply_line(WlanScenario& s, const std::string& line)
                         static_cast<uint16_t>(flags));
     } else if (key == "encode") {
         long flags = 0;
-        if (w1 == "on") flags = IW_ENCODE_ENABLED | IW_ENCODE_NOKEY;
-        else if (w1 == "off") flags = IW_ENCODE_DISABLED | IW_ENCODE_NOKEY;
-        else if (!number(w1, &flags)) return false;
+        if (w1 == "on")
+            flags = IW_ENCODE_ENABLED | IW_ENCODE_NOKEY;
+        else if (w1 == "off")
+            flags = IW_ENCODE_DISABLED | IW_ENCODE_NOKEY;
+        else if (!number(w1, &flags))
+            return false;
         add_point_event(s.events, SIOCGIWENCODE, "", 0, static_cast<uint16_t>(flags));
     } else if (key == "qual" && number(w1, &v[0]) && number(w2, &v[1]) && number(w3, &v[2])) {
-        long flags = IW_QUAL_QUAL_UPDATED | IW_QUAL_LEVEL_UPDATED | IW_QUAL_NOISE_INVALID | IW_QUAL_DBM;
+        long flags =
+            IW_QUAL_QUAL_UPDATED | IW_QUAL_LEVEL_UPDATED | IW_QUAL_NOISE_INVALID | IW_QUAL_DBM;
         if (!w4.empty() && !number(w4, &flags)) return false;
         add_quality_event(s.events, uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), uint8_t(flags));
     } else if (key == "ie") {
@@ -149,8 +152,7 @@ bool apply_line(WlanScenario& s, const std::string& line)
 
 }  // namespace
 
-int errno_from_name(const std::string& text)
-{
+int errno_from_name(const std::string& text) {
     for (const ErrnoName& e : ERRNO_NAMES)
         if (text == e.name) return e.err;
     long v;
@@ -158,15 +160,13 @@ int errno_from_name(const std::string& text)
     return -1;
 }
 
-const char* errno_name(int err)
-{
+const char* errno_name(int err) {
     for (const ErrnoName& e : ERRNO_NAMES)
         if (err == e.err) return e.name;
     return "error";
 }
 
-WlanScenario parse_scenario(const std::string& text)
-{
+WlanScenario parse_scenario(const std::string& text) {
     WlanScenario s;
     size_t pos = 0;
     int line_no = 0;
@@ -176,7 +176,8 @@ WlanScenario parse_scenario(const std::string& text)
         pos = nl == std::string::npos ? text.size() : nl + 1;
         ++line_no;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!apply_line(s, line)) s.errors += "scenario line " + std::to_string(line_no) + " not understood\n";
+        if (!apply_line(s, line))
+            s.errors += "scenario line " + std::to_string(line_no) + " not understood\n";
     }
     return s;
 }

@@ -27,16 +27,14 @@ struct State {
 std::mutex s_lock;
 State s_state;
 
-std::string wlan_dir()
-{
+std::string wlan_dir() {
     const char* d = getenv("BOX_WLAN_DIR");
     if (d && *d) return d;
     return access("/box/out", F_OK) == 0 ? "/box/out/wlan" : "/tmp/wlan";
 }
 
 void journal(const State& st, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void journal(const State& st, const char* fmt, ...)
-{
+void journal(const State& st, const char* fmt, ...) {
     FILE* f = fopen((st.dir + "/journal").c_str(), "a");
     if (!f) return;
     timespec now;
@@ -50,8 +48,7 @@ void journal(const State& st, const char* fmt, ...)
     fclose(f);
 }
 
-std::string read_file(const std::string& path, bool* exists)
-{
+std::string read_file(const std::string& path, bool* exists) {
     std::string text;
     FILE* f = fopen(path.c_str(), "r");
     *exists = f != nullptr;
@@ -66,8 +63,7 @@ std::string read_file(const std::string& path, bool* exists)
 // Reads the scenario again when the folder or the file's text changed (the
 // text itself is compared: a rewrite within one clock tick keeps the file's
 // time). A missing file is a driver with a range record and nothing in the air.
-void refresh(State& st)
-{
+void refresh(State& st) {
     std::string dir = wlan_dir();
     bool exists = false;
     std::string text = read_file(dir + "/scenario", &exists);
@@ -78,19 +74,18 @@ void refresh(State& st)
     st.reads = 0;
     mkdir(dir.c_str(), 0755);
     st.scenario = parse_scenario(text);
-    journal(st, "scenario %s (%zu bytes of events)", exists ? "loaded" : "missing", st.scenario.events.size());
+    journal(st, "scenario %s (%zu bytes of events)", exists ? "loaded" : "missing",
+            st.scenario.events.size());
     std::string& errors = st.scenario.errors;
     if (!errors.empty()) journal(st, "%.*s", int(errors.size() - 1), errors.c_str());
 }
 
-int refuse(int err)
-{
+int refuse(int err) {
     errno = err;
     return -1;
 }
 
-int get_range(State& st, iwreq* wrq)
-{
+int get_range(State& st, iwreq* wrq) {
     const WlanScenario& s = st.scenario;
     if (!s.has_range) {
         journal(st, "SIOCGIWRANGE size %u EOPNOTSUPP", wrq->u.data.length);
@@ -109,16 +104,14 @@ int get_range(State& st, iwreq* wrq)
     return 0;
 }
 
-int trigger(State& st)
-{
+int trigger(State& st) {
     st.reads = 0;
     int err = st.scenario.trigger_errno;
     journal(st, "SIOCSIWSCAN %s", err ? errno_name(err) : "ok");
     return err ? refuse(err) : 0;
 }
 
-int get_scan(State& st, iwreq* wrq)
-{
+int get_scan(State& st, iwreq* wrq) {
     const WlanScenario& s = st.scenario;
     unsigned given = wrq->u.data.length;
     int n = st.reads++;
@@ -155,15 +148,13 @@ int get_scan(State& st, iwreq* wrq)
 
 }  // namespace
 
-bool wlan_standin_owns(unsigned long request, const void* arg)
-{
+bool wlan_standin_owns(unsigned long request, const void* arg) {
     if (request < SIOCIWFIRST || request > SIOCIWLAST || !arg) return false;
     const iwreq* wrq = static_cast<const iwreq*>(arg);
     return strncmp(wrq->ifr_name, WLAN_STANDIN_IFNAME, IFNAMSIZ) == 0;
 }
 
-int wlan_standin_ioctl(unsigned long request, void* arg)
-{
+int wlan_standin_ioctl(unsigned long request, void* arg) {
     std::lock_guard<std::mutex> hold(s_lock);
     State& st = s_state;
     refresh(st);
@@ -173,9 +164,12 @@ int wlan_standin_ioctl(unsigned long request, void* arg)
         snprintf(wrq->u.name, IFNAMSIZ, "IEEE 802.11bgn");
         journal(st, "SIOCGIWNAME ok");
         return 0;
-    case SIOCGIWRANGE: return get_range(st, wrq);
-    case SIOCSIWSCAN: return trigger(st);
-    case SIOCGIWSCAN: return get_scan(st, wrq);
+    case SIOCGIWRANGE:
+        return get_range(st, wrq);
+    case SIOCSIWSCAN:
+        return trigger(st);
+    case SIOCGIWSCAN:
+        return get_scan(st, wrq);
     default:
         journal(st, "request 0x%04lx refused", request);
         return refuse(EOPNOTSUPP);

@@ -1,8 +1,8 @@
 // The procd stand-in's pure parts: the log ring, the request parser and the
 // respawn count.
+#include "instance_config.h"
 #include "log_ring.h"
 #include "respawn.h"
-#include "instance_config.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +10,15 @@
 
 namespace {
 
-std::string all_lines(const LogRing& ring)
-{
+std::string all_lines(const LogRing& ring) {
     std::string out;
-    ring.for_each([](const char* l, size_t n, void* ctx) { static_cast<std::string*>(ctx)->append(l, n).append("|"); },
+    ring.for_each([](const char* l, size_t n,
+                     void* ctx) { static_cast<std::string*>(ctx)->append(l, n).append("|"); },
                   &out);
     return out;
 }
 
-TEST(LogRing, DropsWholeOldestLinesAcrossTheWrap)
-{
+TEST(LogRing, DropsWholeOldestLinesAcrossTheWrap) {
     LogRing ring(16);
     ring.add("aaaa", 4);
     ring.add("bbbb", 4);
@@ -35,10 +34,10 @@ TEST(LogRing, DropsWholeOldestLinesAcrossTheWrap)
     EXPECT_EQ(16u, ring.used());
 }
 
-TEST(InstanceConfig, ParsesInstancesWithProcdDefaults)
-{
+TEST(InstanceConfig, ParsesInstancesWithProcdDefaults) {
     const char text[] =
-        "instance\narg /usr/sbin/dorvu\narg -v\nrespawn 3600 5\nstdout 1\nenv A=b c\nenv junk\nend\n"
+        "instance\narg /usr/sbin/dorvu\narg -v\nrespawn 3600 5\nstdout 1\nenv A=b c\nenv "
+        "junk\nend\n"
         "instance second\narg /bin/true\nterm_timeout 9\nend";
     InstanceConfig configs[4];
     const char* err = nullptr;
@@ -63,13 +62,13 @@ TEST(InstanceConfig, ParsesInstancesWithProcdDefaults)
 
     std::string many;
     for (int i = 0; i < 40; ++i) many += "arg w\n";
-    EXPECT_EQ(-1, parse_instances(("instance\n" + many).c_str(), many.size() + 9, configs, 4, &err));
+    EXPECT_EQ(-1,
+              parse_instances(("instance\n" + many).c_str(), many.size() + 9, configs, 4, &err));
     EXPECT_STREQ("command too long", err);
     EXPECT_EQ(-1, parse_instances("instance\ninstance\n", 18, configs, 1, &err));
 }
 
-TEST(Respawn, GivesUpAtTheSixthQuickDeathWithRetry5)
-{
+TEST(Respawn, GivesUpAtTheSixthQuickDeathWithRetry5) {
     int crashes = 0;
     for (int end = 1; end <= 5; ++end) EXPECT_FALSE(respawn_gives_up(1, 3600, 5, crashes)) << end;
     EXPECT_TRUE(respawn_gives_up(1, 3600, 5, crashes));
@@ -80,4 +79,4 @@ TEST(Respawn, GivesUpAtTheSixthQuickDeathWithRetry5)
     EXPECT_FALSE(respawn_gives_up(0, 3600, 0, crashes));  // RETRY 0: for ever
 }
 
-} // namespace
+}  // namespace

@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static InstanceConfig configs[4];
     const char* err = nullptr;
     int n = parse_instances(reinterpret_cast<const char*>(data), size, configs, 4, &err);

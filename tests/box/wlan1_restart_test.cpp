@@ -77,7 +77,9 @@ public:
     void read_proto(char*, size_t) override {}
     int open_socket() override { return -1; }
     bool eth0_has_address(int) override { return false; }
-    bool find_process(const char* name) override { return strcmp(name, WAN_PROC_WLAN1) == 0 && any_client(); }
+    bool find_process(const char* name) override {
+        return strcmp(name, WAN_PROC_WLAN1) == 0 && any_client();
+    }
     void run(const char* cmd) override { run_command(cmd); }
     bool pause() override { return false; }
     void hold_wlan1_client(bool on) override {

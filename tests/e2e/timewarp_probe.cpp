@@ -6,19 +6,18 @@
 #include <time.h>
 #include <unistd.h>
 
-static double now_ms()
-{
+static double now_ms() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) return 2;
     const char* how = argv[1];
     double secs = atof(argv[2]);
-    struct timespec len = {static_cast<time_t>(secs), static_cast<long>((secs - static_cast<long>(secs)) * 1e9)};
+    struct timespec len = {static_cast<time_t>(secs),
+                           static_cast<long>((secs - static_cast<long>(secs)) * 1e9)};
     double start = now_ms();
     int r = 0;
     if (!strcmp(how, "sleep")) {

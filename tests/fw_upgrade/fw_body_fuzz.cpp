@@ -8,8 +8,7 @@
 #include "fw_body.h"
 #include "fw_html.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char name[FW_NAME_MAX + 1];
     size_t n = capture_field_name(data, size, name);
     if (n > FW_NAME_MAX || strlen(name) != n) abort();

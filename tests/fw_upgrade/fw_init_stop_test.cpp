@@ -16,20 +16,17 @@ namespace {
 
 std::vector<std::string> g_journal;
 
-int fake_shell(const char* cmd)
-{
+int fake_shell(const char* cmd) {
     g_journal.push_back(cmd);
     return 0;
 }
-unsigned fake_pause(unsigned s)
-{
+unsigned fake_pause(unsigned s) {
     g_journal.push_back("pause " + std::to_string(s));
     return 0;
 }
 const FwHooks HOOKS = {fake_shell, fake_pause};
 
-void script(const TempDir& dir, const char* name, mode_t mode)
-{
+void script(const TempDir& dir, const char* name, mode_t mode) {
     ASSERT_TRUE(write_text(dir.file(name), "#!/bin/sh /etc/rc.common\n"));
     ASSERT_EQ(chmod(dir.file(name).c_str(), mode), 0);
 }
@@ -41,20 +38,19 @@ protected:
     void SetUp() override { g_journal.clear(); }
 };
 
-TEST_F(InitStop, AllFiveWatchdogsFirst)
-{
+TEST_F(InitStop, AllFiveWatchdogsFirst) {
     for (const char* n : {"dorvu", "wan_watch", "wifi_survey", "renderer_ctl", "wifi_watch"})
         script(dir, n, 0755);
     script(dir, "network", 0755);  // not one of ours: left alone
     stop_init_services(HOOKS, dir.path().c_str(), no_procs.path().c_str());
     const std::string d = dir.path() + "/";
-    std::vector<std::string> want = {d + "wifi_watch stop", d + "renderer_ctl stop", d + "wifi_survey stop",
-                                     d + "wan_watch stop", d + "dorvu stop"};
+    std::vector<std::string> want = {d + "wifi_watch stop", d + "renderer_ctl stop",
+                                     d + "wifi_survey stop", d + "wan_watch stop",
+                                     d + "dorvu stop"};
     EXPECT_EQ(g_journal, want);
 }
 
-TEST_F(InitStop, OnlyTheScriptsThatExistAndRun)
-{
+TEST_F(InitStop, OnlyTheScriptsThatExistAndRun) {
     script(dir, "dorvu", 0755);
     script(dir, "renderer_ctl", 0644);  // not executable: it could not run
     stop_init_services(HOOKS, dir.path().c_str(), no_procs.path().c_str());
@@ -62,37 +58,35 @@ TEST_F(InitStop, OnlyTheScriptsThatExistAndRun)
     EXPECT_EQ(g_journal, want);
 }
 
-TEST_F(InitStop, NoScriptsNoCommands)
-{
+TEST_F(InitStop, NoScriptsNoCommands) {
     stop_init_services(HOOKS, dir.path().c_str());
     stop_init_services(HOOKS, (dir.path() + "/missing").c_str());
     EXPECT_TRUE(g_journal.empty());
 }
 
 // A process table of its own: PID/stat as the kernel writes it.
-void proc_entry(const TempDir& proc, const char* pid, const std::string& comm, char state)
-{
+void proc_entry(const TempDir& proc, const char* pid, const std::string& comm, char state) {
     ASSERT_EQ(mkdir(proc.file(pid).c_str(), 0755), 0);
-    ASSERT_TRUE(write_text(proc.file(pid) + "/stat", std::string(pid) + " (" + comm + ") " + state + " 1 1 1 0"));
+    ASSERT_TRUE(write_text(proc.file(pid) + "/stat",
+                           std::string(pid) + " (" + comm + ") " + state + " 1 1 1 0"));
 }
 
 TempDir* g_proc = nullptr;
 // A stop whose daemon ends while it returns: its process leaves the table.
-int ending_shell(const char* cmd)
-{
+int ending_shell(const char* cmd) {
     g_journal.push_back(cmd);
-    if (std::string(cmd).find("/wifi_watch stop") != std::string::npos) remove(g_proc->file("10/stat").c_str());
+    if (std::string(cmd).find("/wifi_watch stop") != std::string::npos)
+        remove(g_proc->file("10/stat").c_str());
     return 0;
 }
 
-TEST_F(InitStop, EachStopWaitsUntilItsDaemonIsGone)
-{
+TEST_F(InitStop, EachStopWaitsUntilItsDaemonIsGone) {
     TempDir proc;
     g_proc = &proc;
     proc_entry(proc, "10", "wifi_watch", 'S');
-    proc_entry(proc, "11", "renderer_ctl", 'Z');       // ended, not yet reaped
-    proc_entry(proc, "12", "dorvu (x) y", 'S');        // a name with blanks and parentheses
-    proc_entry(proc, "13", "wifi_survey_lon", 'R');    // the kernel keeps 15 characters
+    proc_entry(proc, "11", "renderer_ctl", 'Z');     // ended, not yet reaped
+    proc_entry(proc, "12", "dorvu (x) y", 'S');      // a name with blanks and parentheses
+    proc_entry(proc, "13", "wifi_survey_lon", 'R');  // the kernel keeps 15 characters
     EXPECT_FALSE(fw_process_runs(proc.path().c_str(), "renderer_ctl"));
     EXPECT_FALSE(fw_process_runs(proc.path().c_str(), "dorvu"));
     EXPECT_TRUE(fw_process_runs(proc.path().c_str(), "dorvu (x) y"));
@@ -103,7 +97,8 @@ TEST_F(InitStop, EachStopWaitsUntilItsDaemonIsGone)
     const FwHooks hooks = {ending_shell, fake_pause};
     auto t0 = std::chrono::steady_clock::now();
     stop_init_services(hooks, dir.path().c_str(), proc.path().c_str());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(FW_STOP_WAIT_MS / 2));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0,
+              std::chrono::milliseconds(FW_STOP_WAIT_MS / 2));
     EXPECT_EQ(g_journal.size(), 2u);
 
     // One that does not end is waited for up to the bound, no longer.
@@ -112,8 +107,7 @@ TEST_F(InitStop, EachStopWaitsUntilItsDaemonIsGone)
     EXPECT_TRUE(fw_wait_gone(proc.path().c_str(), "wan_watch", 0));
 }
 
-TEST_F(InitStop, TheServiceStopBeginsWithThemOnTheBoxPath)
-{
+TEST_F(InitStop, TheServiceStopBeginsWithThemOnTheBoxPath) {
     // stop_services uses /etc/init.d; on a PC without the box's scripts the
     // list starts as it always did.
     stop_services(HOOKS);

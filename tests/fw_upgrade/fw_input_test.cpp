@@ -18,8 +18,7 @@ void on_signal(int) {}
 
 struct Pipe {
     UniqueFd r, w;
-    Pipe()
-    {
+    Pipe() {
         int p[2];
         EXPECT_EQ(pipe(p), 0);
         r.reset(p[0]);
@@ -27,18 +26,16 @@ struct Pipe {
     }
 };
 
-TEST(ReadBody, StalledClientEndsTheRead)
-{
+TEST(ReadBody, StalledClientEndsTheRead) {
     Pipe p;
     ASSERT_EQ(write(p.w.get(), "0123456789", 10), 10);
     unsigned char buf[64];
-    EXPECT_EQ(read_body(p.r.get(), buf, sizeof buf, 100), 10u); // the writer stays open
+    EXPECT_EQ(read_body(p.r.get(), buf, sizeof buf, 100), 10u);  // the writer stays open
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 10), "0123456789");
-    EXPECT_EQ(read_body(p.r.get(), buf, sizeof buf, 100), 0u); // nothing at all came
+    EXPECT_EQ(read_body(p.r.get(), buf, sizeof buf, 100), 0u);  // nothing at all came
 }
 
-TEST(ReadBody, SlowButSteadyClientIsReadWhole)
-{
+TEST(ReadBody, SlowButSteadyClientIsReadWhole) {
     // Each gap is well below the limit, all of them together well above it.
     Pipe p;
     std::thread feed([&] {
@@ -52,10 +49,9 @@ TEST(ReadBody, SlowButSteadyClientIsReadWhole)
     feed.join();
 }
 
-TEST(ReadBody, SignalsDoNotLengthenTheWait)
-{
+TEST(ReadBody, SignalsDoNotLengthenTheWait) {
     struct sigaction sa = {}, old;
-    sa.sa_handler = on_signal; // no SA_RESTART: the wait fails with EINTR
+    sa.sa_handler = on_signal;  // no SA_RESTART: the wait fails with EINTR
     sigaction(SIGUSR1, &sa, &old);
     Pipe p;
     ASSERT_EQ(write(p.w.get(), "abc", 3), 3);
@@ -79,15 +75,14 @@ TEST(ReadBody, SignalsDoNotLengthenTheWait)
     EXPECT_FALSE(outlasted);
 }
 
-TEST(ReadBody, EndAndExactLength)
-{
+TEST(ReadBody, EndAndExactLength) {
     Pipe p;
     ASSERT_EQ(write(p.w.get(), "abcdef", 6), 6);
     unsigned char buf[8] = {};
-    EXPECT_EQ(read_body(p.r.get(), buf, 4, 60000), 4u); // never more than asked
+    EXPECT_EQ(read_body(p.r.get(), buf, 4, 60000), 4u);  // never more than asked
     p.w.reset();
-    EXPECT_EQ(read_body(p.r.get(), buf, 8, 60000), 2u); // the end, at once
+    EXPECT_EQ(read_body(p.r.get(), buf, 8, 60000), 2u);  // the end, at once
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 2), "ef");
 }
 
-} // namespace
+}  // namespace

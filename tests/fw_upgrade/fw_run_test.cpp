@@ -24,27 +24,26 @@
 namespace {
 
 std::vector<std::string> g_journal;
-std::string g_dir; // "rm -f" of files in here is carried out
+std::string g_dir;  // "rm -f" of files in here is carried out
 
-int fake_shell(const char* cmd)
-{
+int fake_shell(const char* cmd) {
     g_journal.push_back(cmd);
     std::string rm = "rm -f " + g_dir + "/";
     if (strncmp(cmd, rm.c_str(), rm.size()) == 0) unlink(cmd + 6);
     return 0;
 }
-unsigned fake_pause(unsigned s)
-{
+unsigned fake_pause(unsigned s) {
     g_journal.push_back("pause " + std::to_string(s));
     return 0;
 }
 
 const std::string HEAD = "Content-type:text/html\r\n\r\nnidaye";
 const std::string TAIL = "</body>\n\n</html>\n";
-std::string err(char n) { return std::string(1, n) + " there is a error,please reboot the device and upgrade again! <br>"; }
+std::string err(char n) {
+    return std::string(1, n) + " there is a error,please reboot the device and upgrade again! <br>";
+}
 
-std::string image()
-{
+std::string image() {
     std::string img(FW_IMAGE_SIZE, '\0');
     for (size_t i = 0; i < img.size(); ++i) img[i] = static_cast<char>(i * 131 + (i >> 9));
     memcpy(&img[4], "OpenWrt", 7);
@@ -52,10 +51,10 @@ std::string image()
     return img;
 }
 
-std::string form(const std::string& img)
-{
+std::string form(const std::string& img) {
     return "--B\r\nContent-Disposition: form-data; name=\"firmware\"; filename=\"fw.bin\"\r\n"
-           "Content-Type: application/octet-stream\r\n\r\n" + img +
+           "Content-Type: application/octet-stream\r\n\r\n" +
+           img +
            "\r\n--B\r\nContent-Disposition: form-data; name=\"more\"\r\n\r\nTRAILER\r\n--B--\r\n";
 }
 
@@ -64,7 +63,7 @@ void on_signal(int) {}
 struct Outcome {
     int status;
     std::string out;
-    std::string left; // what the CGI left unread in the pipe
+    std::string left;  // what the CGI left unread in the pipe
 };
 
 class FwRun : public ::testing::Test {
@@ -72,8 +71,7 @@ protected:
     TempDir dir;
     std::string staging = dir.file("fwupgrade");
     std::string lock = dir.file("fw_upgrade.lock");
-    void SetUp() override
-    {
+    void SetUp() override {
         g_journal.clear();
         g_dir = dir.path();
     }
@@ -83,12 +81,11 @@ protected:
     // hold, the feeder then stalls: it keeps the pipe open until the run has
     // returned (or for at most 20 s, and then says so in held_out).
     Outcome run(const std::string& body, const char* length, const std::string& target = "",
-                bool hold = false)
-    {
+                bool hold = false) {
         int p[2];
         EXPECT_EQ(pipe(p), 0);
         struct sigaction sa = {};
-        sa.sa_handler = on_signal; // no SA_RESTART: waits and reads fail with EINTR
+        sa.sa_handler = on_signal;  // no SA_RESTART: waits and reads fail with EINTR
         sigaction(SIGUSR1, &sa, nullptr);
         std::atomic<bool> done{false}, returned{false};
         held_out = false;
@@ -108,7 +105,8 @@ protected:
         });
         FILE* out = tmpfile();
         const FwHooks hooks = {fake_shell, fake_pause};
-        const FwSetup setup = {target.empty() ? staging.c_str() : target.c_str(), lock.c_str(), idle_ms};
+        const FwSetup setup = {target.empty() ? staging.c_str() : target.c_str(), lock.c_str(),
+                               idle_ms};
         Outcome r;
         r.status = fw_upgrade_run(length, p[0], out, setup, hooks);
         returned = true;
@@ -118,8 +116,10 @@ protected:
         char buf[65536];
         ssize_t n;
         while ((n = read(p[0], buf, sizeof buf)) != 0) {
-            if (n > 0) r.left.append(buf, static_cast<size_t>(n));
-            else if (errno != EINTR) break;
+            if (n > 0)
+                r.left.append(buf, static_cast<size_t>(n));
+            else if (errno != EINTR)
+                break;
         }
         feed.join();
         close(p[0]);
@@ -130,8 +130,7 @@ protected:
     std::atomic<bool> held_out{false};
     // One upload of the body in body_file, with room for only that many bytes
     // in any file, and the signal that a write beyond it brings.
-    void upload_with_room(const std::string& body_file, const std::string& length, rlim_t room)
-    {
+    void upload_with_room(const std::string& body_file, const std::string& length, rlim_t room) {
         struct rlimit cut = {room, room};
         setrlimit(RLIMIT_FSIZE, &cut);
         signal(SIGXFSZ, SIG_DFL);
@@ -144,34 +143,51 @@ protected:
     std::string last_two() { return g_journal[g_journal.size() - 2] + ";" + g_journal.back(); }
 };
 
-TEST_F(FwRun, GoodImageIsStagedAfterTheServicesStop)
-{
+TEST_F(FwRun, GoodImageIsStagedAfterTheServicesStop) {
     std::string img = image(), body = form(img);
     Outcome r = run(body, std::to_string(body.size()).c_str());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, HEAD);
-    EXPECT_EQ(read_text(staging), img); // nothing of the form after the image
-    const std::vector<std::string> want = {
-        "rm -f /tmp/fwupgrade", "sync", "killall -9 perl", "killall -9 hairtunes",
-        "killall -9 pravik", "killall dorvu", "pause 1", "killall -9 dorvu", "killall -9 zentrac",
-        "killall -9 minidlna", "killall -9 velmar", "killall -9 avahi-daemon", "killall -9 telnetd",
-        "killall -9 miniupnpd", "killall -9 wpa_supplicant", "killall -9 holbit", "killall -9 udhcpc",
-        "killall -9 hotplug2", "killall -9 dbus-daemon", "killall -9 ferrow", "killall -9 logger",
-        "sync", "sync", "echo 3 > /proc/sys/vm/drop_caches", "pause 2",
-        "echo 3 > /proc/sys/vm/drop_caches", "pause 2"};
+    EXPECT_EQ(read_text(staging), img);  // nothing of the form after the image
+    const std::vector<std::string> want = {"rm -f /tmp/fwupgrade",
+                                           "sync",
+                                           "killall -9 perl",
+                                           "killall -9 hairtunes",
+                                           "killall -9 pravik",
+                                           "killall dorvu",
+                                           "pause 1",
+                                           "killall -9 dorvu",
+                                           "killall -9 zentrac",
+                                           "killall -9 minidlna",
+                                           "killall -9 velmar",
+                                           "killall -9 avahi-daemon",
+                                           "killall -9 telnetd",
+                                           "killall -9 miniupnpd",
+                                           "killall -9 wpa_supplicant",
+                                           "killall -9 holbit",
+                                           "killall -9 udhcpc",
+                                           "killall -9 hotplug2",
+                                           "killall -9 dbus-daemon",
+                                           "killall -9 ferrow",
+                                           "killall -9 logger",
+                                           "sync",
+                                           "sync",
+                                           "echo 3 > /proc/sys/vm/drop_caches",
+                                           "pause 2",
+                                           "echo 3 > /proc/sys/vm/drop_caches",
+                                           "pause 2"};
     EXPECT_EQ(g_journal, want);
 }
 
 // A request that cannot carry an image (a plain GET, a small form, a length
 // beyond any upload) is answered at once: no service stopped, nothing removed.
-TEST_F(FwRun, BadLengthIsRefusedBeforeAnyCommand)
-{
+TEST_F(FwRun, BadLengthIsRefusedBeforeAnyCommand) {
     std::string too_big = std::to_string(FW_BODY_MAX + 1);
     std::string too_small = std::to_string(FW_IMAGE_SIZE - 1);
     ASSERT_TRUE(write_text(staging, "staged before"));
-    for (const char* len : {(const char*)nullptr, "", "0", "10", too_small.c_str(), "abc", "-5",
-                            "+5", " 5", "12x", "8126464 ", "0x7C0000", "99999999999999999999999",
-                            too_big.c_str()}) {
+    for (const char* len :
+         {(const char*)nullptr, "", "0", "10", too_small.c_str(), "abc", "-5", "+5", " 5", "12x",
+          "8126464 ", "0x7C0000", "99999999999999999999999", too_big.c_str()}) {
         g_journal.clear();
         Outcome r = run("BODY", len);
         EXPECT_EQ(r.status, 1) << (len ? len : "unset");
@@ -182,8 +198,7 @@ TEST_F(FwRun, BadLengthIsRefusedBeforeAnyCommand)
     }
 }
 
-TEST_F(FwRun, ShortBodyAndNoImage)
-{
+TEST_F(FwRun, ShortBodyAndNoImage) {
     // The largest length taken, but the input ends first.
     Outcome r = run("abc", std::to_string(FW_BODY_MAX).c_str());
     EXPECT_EQ(r.out, HEAD + err('3') + TAIL);
@@ -206,8 +221,7 @@ TEST_F(FwRun, ShortBodyAndNoImage)
 // one byte short (the last bytes may wait in stdio's buffer until the flush).
 // While one upload runs, another is refused before it does anything: no
 // service stopped, no staging file touched, no byte read.
-TEST_F(FwRun, OneUploadAtATime)
-{
+TEST_F(FwRun, OneUploadAtATime) {
     std::string img = image(), body = form(img), length = std::to_string(body.size());
     ASSERT_TRUE(write_text(staging, "the first upload's"));
     {
@@ -232,8 +246,7 @@ TEST_F(FwRun, OneUploadAtATime)
 }
 
 // A link planted at the lock's path is not followed either.
-TEST_F(FwRun, PlantedLockIsNotFollowed)
-{
+TEST_F(FwRun, PlantedLockIsNotFollowed) {
     std::string victim = dir.file("victim");
     ASSERT_EQ(symlink(victim.c_str(), lock.c_str()), 0);
     std::string body = form(image());
@@ -246,8 +259,7 @@ TEST_F(FwRun, PlantedLockIsNotFollowed)
 // A box whose /var/lock is missing still takes the rescue upload: the folder
 // is made (0755 whatever the umask); only a lock that cannot be made at all
 // refuses it.
-TEST_F(FwRun, MissingLockFolderIsMade)
-{
+TEST_F(FwRun, MissingLockFolderIsMade) {
     std::string img = image(), body = form(img), length = std::to_string(body.size());
     std::string folder = dir.file("lock");
     lock = folder + "/fw_upgrade.lock";
@@ -271,8 +283,7 @@ TEST_F(FwRun, MissingLockFolderIsMade)
 
 // A client that sends part of the body and then neither sends nor closes:
 // the run ends once no byte has come for the limit, as for a short body.
-TEST_F(FwRun, StalledUploadGivesUp)
-{
+TEST_F(FwRun, StalledUploadGivesUp) {
     idle_ms = 200;
     std::string body = form(image());
     Outcome r = run(body.substr(0, body.size() / 2), std::to_string(body.size()).c_str(), "", true);
@@ -287,11 +298,10 @@ TEST_F(FwRun, StalledUploadGivesUp)
     EXPECT_EQ(r.out, HEAD);
 }
 
-TEST_F(FwRun, FailedWrite)
-{
+TEST_F(FwRun, FailedWrite) {
     std::string body = form(image());
     struct sigaction ignore = {}, old_action;
-    ignore.sa_handler = SIG_IGN; // the write fails with EFBIG instead
+    ignore.sa_handler = SIG_IGN;  // the write fails with EFBIG instead
     sigaction(SIGXFSZ, &ignore, &old_action);
     struct rlimit old_limit;
     getrlimit(RLIMIT_FSIZE, &old_limit);
@@ -304,7 +314,7 @@ TEST_F(FwRun, FailedWrite)
         EXPECT_EQ(r.out, HEAD + err('6') + TAIL) << room;
         EXPECT_EQ(r.status, 1);
         EXPECT_FALSE(staged());
-        EXPECT_EQ(dir.count_entries(), 1); // the lock: no cut image under any name
+        EXPECT_EQ(dir.count_entries(), 1);  // the lock: no cut image under any name
     }
     sigaction(SIGXFSZ, &old_action, nullptr);
 }
@@ -312,32 +322,32 @@ TEST_F(FwRun, FailedWrite)
 // Killed while it writes the image (by the file size limit's signal, at the
 // write itself): nothing lies at the staging path, though the client got
 // what success shows. The next upload clears what the killed one left.
-TEST_F(FwRun, KilledAtTheStagingWriteStagesNothing)
-{
+TEST_F(FwRun, KilledAtTheStagingWriteStagesNothing) {
     std::string img = image(), body = form(img), length = std::to_string(body.size());
     std::string body_file = dir.file("body");
     ASSERT_TRUE(write_text(body_file, body));
-    EXPECT_EXIT(upload_with_room(body_file, length, 1048576), ::testing::KilledBySignal(SIGXFSZ), "");
+    EXPECT_EXIT(upload_with_room(body_file, length, 1048576), ::testing::KilledBySignal(SIGXFSZ),
+                "");
     EXPECT_FALSE(staged());
-    EXPECT_EQ(dir.count_entries(), 3); // body, lock and the cut image's temporary file
+    EXPECT_EQ(dir.count_entries(), 3);  // body, lock and the cut image's temporary file
     Outcome r = run(body, length.c_str());
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(read_text(staging) == img);
-    EXPECT_EQ(dir.count_entries(), 3); // body, lock, staged image
+    EXPECT_EQ(dir.count_entries(), 3);  // body, lock, staged image
 }
 
 // The field name comes back in the answer page: markup in it is escaped.
-TEST_F(FwRun, FieldNameIsEscapedInTheAnswer)
-{
+TEST_F(FwRun, FieldNameIsEscapedInTheAnswer) {
     std::string img = image();
-    img[10] = 'T'; // "OpenWrT"
+    img[10] = 'T';  // "OpenWrT"
     const std::string names[][2] = {
         {"firmware", "firmware"},
         {"<script>alert('x&y')</script>", "&lt;script&gt;alert(&#39;x&amp;y&#39;)&lt;/script&gt;"},
     };
     for (const auto& n : names) {
-        std::string body = "--B\r\nContent-Disposition: form-data; name=\"" + n[0] +
-                           "\"; filename=\"fw.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" + img;
+        std::string body =
+            "--B\r\nContent-Disposition: form-data; name=\"" + n[0] +
+            "\"; filename=\"fw.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" + img;
         Outcome r = run(body, std::to_string(body.size()).c_str());
         EXPECT_EQ(r.out, HEAD + n[1] + " <br>" + TAIL);
         EXPECT_EQ(r.status, 1);
@@ -347,8 +357,7 @@ TEST_F(FwRun, FieldNameIsEscapedInTheAnswer)
 
 // Whatever lies at the staging path once the services are stopped (a link
 // planted meanwhile, a file) is neither followed nor reused.
-TEST_F(FwRun, PlantedPathIsLeftAlone)
-{
+TEST_F(FwRun, PlantedPathIsLeftAlone) {
     std::string body = form(image());
     std::string victim = dir.file("victim");
     ASSERT_TRUE(write_text(victim, "precious\n"));
@@ -358,9 +367,10 @@ TEST_F(FwRun, PlantedPathIsLeftAlone)
         Outcome r = run(body, std::to_string(body.size()).c_str());
         EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(g_journal.back(), "pause 2"); // no removal, no sync
+        EXPECT_EQ(g_journal.back(), "pause 2");  // no removal, no sync
         char link[256] = {};
-        EXPECT_EQ(readlink(staging.c_str(), link, sizeof link - 1), static_cast<ssize_t>(target.size()));
+        EXPECT_EQ(readlink(staging.c_str(), link, sizeof link - 1),
+                  static_cast<ssize_t>(target.size()));
         EXPECT_EQ(link, target);
         ASSERT_EQ(unlink(staging.c_str()), 0);
     }
@@ -373,8 +383,7 @@ TEST_F(FwRun, PlantedPathIsLeftAlone)
     EXPECT_EQ(read_text(staging), "older");
 }
 
-TEST_F(FwRun, StagedFileIsPrivate)
-{
+TEST_F(FwRun, StagedFileIsPrivate) {
     std::string body = form(image());
     Outcome r = run(body, std::to_string(body.size()).c_str());
     ASSERT_EQ(r.status, 0);
@@ -384,12 +393,11 @@ TEST_F(FwRun, StagedFileIsPrivate)
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
-TEST_F(FwRun, StagingFileCannotBeCreated)
-{
+TEST_F(FwRun, StagingFileCannotBeCreated) {
     Outcome r = run("BODY", std::to_string(FW_IMAGE_SIZE).c_str(), dir.file("none/fwupgrade"));
     EXPECT_EQ(r.out, HEAD + err('1') + TAIL);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(g_journal.back(), "pause 2"); // no removal, no sync
+    EXPECT_EQ(g_journal.back(), "pause 2");  // no removal, no sync
 }
 
-} // namespace
+}  // namespace

@@ -18,8 +18,7 @@ protected:
     TempDir dir;
 
     // A file of size bytes (sparse past the head) that begins with head.
-    bool check(const std::string& head, off_t size)
-    {
+    bool check(const std::string& head, off_t size) {
         UniqueFile f(fopen(dir.file("fwupgrade").c_str(), "w+b"));
         EXPECT_TRUE(f);
         if (!f) return false;
@@ -33,19 +32,17 @@ protected:
 
 const std::string GOOD_HEAD = std::string("\x27\x05\x19\x56", 4) + "OpenWrt" + "linux";
 
-TEST_F(StagedFile, WholeImageWithItsMark)
-{
+TEST_F(StagedFile, WholeImageWithItsMark) {
     EXPECT_TRUE(check(GOOD_HEAD, FW_IMAGE_SIZE));
     EXPECT_FALSE(check("\x27\x05\x19\x56OpenWRT", FW_IMAGE_SIZE));
-    EXPECT_FALSE(check("", FW_IMAGE_SIZE)); // zeros where the mark belongs
+    EXPECT_FALSE(check("", FW_IMAGE_SIZE));  // zeros where the mark belongs
 }
 
-TEST_F(StagedFile, CutOrGrownFileIsRefused)
-{
+TEST_F(StagedFile, CutOrGrownFileIsRefused) {
     // Cut before, inside and just after the mark, and one byte short.
     for (off_t size : {0, 4, 8, 11, 4096, static_cast<int>(FW_IMAGE_SIZE) - 1})
         EXPECT_FALSE(check(GOOD_HEAD, size)) << size;
     EXPECT_FALSE(check(GOOD_HEAD, FW_IMAGE_SIZE + 1));
 }
 
-} // namespace
+}  // namespace

@@ -23,8 +23,7 @@ struct Result {
     std::string err;
 };
 
-std::string read_all(FILE* f)
-{
+std::string read_all(FILE* f) {
     std::string s;
     rewind(f);
     char buf[4096];
@@ -33,8 +32,7 @@ std::string read_all(FILE* f)
     return s;
 }
 
-Result run_nor(const std::string& device, std::vector<std::string> args)
-{
+Result run_nor(const std::string& device, std::vector<std::string> args) {
     args.insert(args.begin(), "nor");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(&a[0]);
@@ -52,8 +50,7 @@ Result run_nor(const std::string& device, std::vector<std::string> args)
 
 class NorTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char name[] = "/tmp/nor_test.XXXXXX";
         int fd = mkstemp(name);
         ASSERT_GE(fd, 0);
@@ -67,15 +64,13 @@ protected:
     }
     void TearDown() override { unlink(path_.c_str()); }
 
-    void write_device(const std::string& bytes)
-    {
+    void write_device(const std::string& bytes) {
         FILE* f = fopen(path_.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
         ASSERT_EQ(fclose(f), 0);
     }
-    std::string device() const
-    {
+    std::string device() const {
         FILE* f = fopen(path_.c_str(), "rb");
         std::string s = f ? read_all(f) : std::string();
         if (f) fclose(f);
@@ -83,12 +78,12 @@ protected:
     }
     std::string slot(size_t n) const { return device().substr(nor_slot_offset(n), NOR_SLOT_SIZE); }
     // Everything outside the record is as it was.
-    void expect_outside_untouched() const
-    {
+    void expect_outside_untouched() const {
         std::string now = device();
         ASSERT_EQ(now.size(), image_.size());
         EXPECT_EQ(now.compare(0, NOR_RECORD_OFFSET, image_, 0, NOR_RECORD_OFFSET), 0);
-        EXPECT_EQ(now.compare(RECORD_END, std::string::npos, image_, RECORD_END, std::string::npos), 0);
+        EXPECT_EQ(now.compare(RECORD_END, std::string::npos, image_, RECORD_END, std::string::npos),
+                  0);
     }
     Result nor(std::vector<std::string> args) { return run_nor(path_, std::move(args)); }
 
@@ -96,10 +91,11 @@ protected:
     std::string image_;
 };
 
-std::string padded(const std::string& text) { return text + std::string(NOR_SLOT_SIZE - text.size(), '\0'); }
+std::string padded(const std::string& text) {
+    return text + std::string(NOR_SLOT_SIZE - text.size(), '\0');
+}
 
-TEST(NorSlots, TableOffsetsAndLengths)
-{
+TEST(NorSlots, TableOffsetsAndLengths) {
     EXPECT_EQ(NOR_RECORD_SIZE, 1472u);
     EXPECT_EQ(nor_slot_offset(0), 0x1C000);
     EXPECT_EQ(nor_slot_offset(22), 0x1C580);
@@ -110,16 +106,14 @@ TEST(NorSlots, TableOffsetsAndLengths)
     for (const NorSlot& s : NOR_SLOTS) EXPECT_EQ(strlen(s.key), s.key_len) << s.key;
 }
 
-TEST_F(NorTest, UnknownCommandLeavesTheDeviceAlone)
-{
+TEST_F(NorTest, UnknownCommandLeavesTheDeviceAlone) {
     Result r = nor({"Get", "ssid_name"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind("usage: user config tool\n", 0), 0u);
     EXPECT_EQ(device(), image_);
 }
 
-TEST_F(NorTest, EveryKeyRoundTripsInItsOwnSlot)
-{
+TEST_F(NorTest, EveryKeyRoundTripsInItsOwnSlot) {
     for (size_t n = 0; n < NOR_SLOT_COUNT; ++n) {
         std::string key = NOR_SLOTS[n].key;
         Result set = nor({"set", key + "=v" + std::to_string(n)});
@@ -135,8 +129,7 @@ TEST_F(NorTest, EveryKeyRoundTripsInItsOwnSlot)
     expect_outside_untouched();
 }
 
-TEST_F(NorTest, SetMatchesByKeyPrefixAndStoresWhole)
-{
+TEST_F(NorTest, SetMatchesByKeyPrefixAndStoresWhole) {
     // No "=" needed; the bare key is stored as it is.
     EXPECT_EQ(nor({"set", "wwanchan"}).status, 0);
     EXPECT_EQ(slot(22), padded("wwanchan"));
@@ -152,10 +145,15 @@ TEST_F(NorTest, SetMatchesByKeyPrefixAndStoresWhole)
     expect_outside_untouched();
 }
 
-TEST_F(NorTest, UnknownEntriesAndMissingArgumentsChangeNothing)
-{
-    for (auto args : {std::vector<std::string>{"set", "nosuchkey=1"}, {"set", "ssid"}, {"set"}, {"get"},
-                      {"get", "nosuchkey"}, {"get", "ssid"}, {"get", "ssid_name=x"}, {"get", "ssid_name"}}) {
+TEST_F(NorTest, UnknownEntriesAndMissingArgumentsChangeNothing) {
+    for (auto args : {std::vector<std::string>{"set", "nosuchkey=1"},
+                      {"set", "ssid"},
+                      {"set"},
+                      {"get"},
+                      {"get", "nosuchkey"},
+                      {"get", "ssid"},
+                      {"get", "ssid_name=x"},
+                      {"get", "ssid_name"}}) {
         Result r = nor(args);
         EXPECT_EQ(r.status, 0) << args[0];
         EXPECT_EQ(r.out + r.err, "") << args[0];
@@ -166,16 +164,14 @@ TEST_F(NorTest, UnknownEntriesAndMissingArgumentsChangeNothing)
     EXPECT_EQ(nor({"show", "extra"}).out, "stc_ip=10.0.0.2\n");
 }
 
-TEST_F(NorTest, GetPrintsNothingForASlotHoldingAnotherKey)
-{
+TEST_F(NorTest, GetPrintsNothingForASlotHoldingAnotherKey) {
     std::string bytes = image_;
     memcpy(&bytes[nor_slot_offset(5)], "stc_mask=1", 10);
     write_device(bytes);
     EXPECT_EQ(nor({"get", "stc_ip"}).out, "");
 }
 
-TEST_F(NorTest, SixtyThreeCharactersFitSixtyFourAreRefused)
-{
+TEST_F(NorTest, SixtyThreeCharactersFitSixtyFourAreRefused) {
     std::string fits = "ssid_password=" + std::string(63 - 14, 'p');
     ASSERT_EQ(fits.size(), 63u);
     EXPECT_EQ(nor({"set", fits}).status, 0);
@@ -190,8 +186,7 @@ TEST_F(NorTest, SixtyThreeCharactersFitSixtyFourAreRefused)
     expect_outside_untouched();
 }
 
-TEST_F(NorTest, ShowListsSlotsInTableOrderAndResetEmptiesAll)
-{
+TEST_F(NorTest, ShowListsSlotsInTableOrderAndResetEmptiesAll) {
     nor({"set", "wwanpwd=secret"});
     nor({"set", "encryption=psk2"});
     nor({"set", "airplay_name=Box"});
@@ -201,8 +196,8 @@ TEST_F(NorTest, ShowListsSlotsInTableOrderAndResetEmptiesAll)
     std::string bytes = device();
     memset(&bytes[nor_slot_offset(9)], 'x', NOR_SLOT_SIZE);
     write_device(bytes);
-    EXPECT_EQ(nor({"show"}).out,
-              "encryption=psk2\n" + std::string(NOR_SLOT_SIZE, 'x') + "\nairplay_name=Box\nwwanpwd=secret\n");
+    EXPECT_EQ(nor({"show"}).out, "encryption=psk2\n" + std::string(NOR_SLOT_SIZE, 'x') +
+                                     "\nairplay_name=Box\nwwanpwd=secret\n");
 
     memset(&bytes[NOR_RECORD_OFFSET + 200], 0x5A, 300);  // stray bytes between slots' texts
     write_device(bytes);
@@ -214,8 +209,7 @@ TEST_F(NorTest, ShowListsSlotsInTableOrderAndResetEmptiesAll)
     EXPECT_EQ(nor({"get", "wwanpwd"}).out, "");
 }
 
-TEST_F(NorTest, ShortDeviceIsReportedNotExtended)
-{
+TEST_F(NorTest, ShortDeviceIsReportedNotExtended) {
     std::string shorter = image_.substr(0, nor_slot_offset(3));
     write_device(shorter);
     for (auto args : {std::vector<std::string>{"set", "wwanchan=6"}, {"reset"}}) {
@@ -231,8 +225,7 @@ TEST_F(NorTest, ShortDeviceIsReportedNotExtended)
     }
 }
 
-TEST(NorDevice, FailedWriteIsNotReportedAsStored)
-{
+TEST(NorDevice, FailedWriteIsNotReportedAsStored) {
     // /dev/full takes the buffered bytes and fails them at the flush.
     for (auto args : {std::vector<std::string>{"set", "ssid_name=x"}, {"reset"}}) {
         Result r = run_nor("/dev/full", args);

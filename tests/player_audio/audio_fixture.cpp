@@ -14,7 +14,8 @@ extern "C" {
 
 // Two different tones, so that swapped or mixed channels show; quoted for
 // the shell because of the '|'.
-#define STEREO(rate) "-f lavfi -i 'aevalsrc=0.6*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):s=" rate ":d=2' "
+#define STEREO(rate) \
+    "-f lavfi -i 'aevalsrc=0.6*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):s=" rate ":d=2' "
 #define MONO(rate) "-f lavfi -i 'aevalsrc=0.7*sin(523*2*PI*t):s=" rate ":d=2' "
 
 const std::vector<Fixture>& fixtures() {
@@ -32,7 +33,8 @@ const std::vector<Fixture>& fixtures() {
         {"two_streams.mka", STEREO("44100") MONO("48000") "-map 0 -map 1 -c:a flac", 48000, 1, 2,
          16384, "flac"},
         {"video.mp4",
-         "-f lavfi -i testsrc=size=64x48:rate=10:d=2 " STEREO("44100") "-map 0 -map 1 -c:v mpeg4 -c:a aac",
+         "-f lavfi -i testsrc=size=64x48:rate=10:d=2 " STEREO(
+             "44100") "-map 0 -map 1 -c:v mpeg4 -c:a aac",
          44100, 2, 1, 2, "aac_fixed"},
     };
     return list;
@@ -53,12 +55,11 @@ std::string song(const std::string& name) {
     return "";
 }
 
-
 std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
                                    const char* decoder) {
     std::string codec = decoder ? std::string("-c:a ") + decoder + " " : "";
-    std::string cmd = "ffmpeg -nostdin -v error " + codec + "-i '" + path + "' -map 0:a:" +
-                      std::to_string(audio_streams - 1) + " -f s16le -";
+    std::string cmd = "ffmpeg -nostdin -v error " + codec + "-i '" + path +
+                      "' -map 0:a:" + std::to_string(audio_streams - 1) + " -f s16le -";
     FILE* p = popen(cmd.c_str(), "r");
     std::string bytes = read_all(p);
     if (p) pclose(p);
@@ -68,7 +69,8 @@ std::vector<int16_t> reference_pcm(const std::string& path, int audio_streams,
 std::vector<int16_t> s16le_samples(const std::string& bytes, size_t from) {
     std::vector<int16_t> pcm(bytes.size() < from ? 0 : (bytes.size() - from) / 2);
     for (size_t i = 0; i < pcm.size(); i++)
-        pcm[i] = int16_t(uint16_t(uint8_t(bytes[from + 2 * i]) | uint8_t(bytes[from + 2 * i + 1]) << 8));
+        pcm[i] =
+            int16_t(uint16_t(uint8_t(bytes[from + 2 * i]) | uint8_t(bytes[from + 2 * i + 1]) << 8));
     return pcm;
 }
 
@@ -78,8 +80,9 @@ uint32_t le_field(const std::string& bytes, size_t at, int size) {
     return v;
 }
 
-
-std::vector<int16_t> wav_samples(const std::string& path) { return s16le_samples(read_text(path), 44); }
+std::vector<int16_t> wav_samples(const std::string& path) {
+    return s16le_samples(read_text(path), 44);
+}
 
 int max_sample_diff(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     if (a.size() != b.size()) return -1;
@@ -98,8 +101,9 @@ std::string playstate_doc(const std::string& volume) {
 void use_standin_dir(const TempDir& dir) {
     setenv("BOX_I2S_DIR", dir.path().c_str(), 1);
     setenv("BOX_I2S_SPEED", "0", 1);
-    for (const char* name : {"BOX_I2S_PARTIAL", "BOX_I2S_FAIL_OPEN", "BOX_I2S_FAIL_REQUEST",
-                             "BOX_I2S_FAIL_WRITE_AFTER", "BOX_I2S_STALL_AFTER", "BOX_I2S_FAIL_CLOSE"})
+    for (const char* name :
+         {"BOX_I2S_PARTIAL", "BOX_I2S_FAIL_OPEN", "BOX_I2S_FAIL_REQUEST",
+          "BOX_I2S_FAIL_WRITE_AFTER", "BOX_I2S_STALL_AFTER", "BOX_I2S_FAIL_CLOSE"})
         unsetenv(name);
 }
 

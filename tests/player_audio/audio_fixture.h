@@ -16,7 +16,7 @@ struct Fixture {
     int rate;
     int channels;
     int audio_streams;
-    int length;  // seconds open_song publishes (16384: duration unknown)
+    int length;           // seconds open_song publishes (16384: duration unknown)
     const char* decoder;  // the FFmpeg decoder the player must choose
 };
 

@@ -66,8 +66,9 @@ void expect_values(AVSampleFormat packed, const std::vector<std::pair<T, int16_t
 }
 
 TEST(PcmConvert, IntegerSamplesKeepTheirTopBits) {
-    expect_values<uint8_t>(AV_SAMPLE_FMT_U8,
-                           {{0, -32768}, {1, -32512}, {0x7f, -256}, {0x80, 0}, {0x81, 256}, {0xff, 32512}});
+    expect_values<uint8_t>(
+        AV_SAMPLE_FMT_U8,
+        {{0, -32768}, {1, -32512}, {0x7f, -256}, {0x80, 0}, {0x81, 256}, {0xff, 32512}});
     expect_values<int16_t>(AV_SAMPLE_FMT_S16, {{-32768, -32768}, {-1, -1}, {0, 0}, {32767, 32767}});
     expect_values<int32_t>(AV_SAMPLE_FMT_S32, {{std::numeric_limits<int32_t>::min(), -32768},
                                                {std::numeric_limits<int32_t>::max(), 32767},
@@ -117,9 +118,9 @@ TEST(PcmConvert, FloatSamplesAreScaledRoundedAndClipped) {
 // whether the frame is planar or not, for odd channel counts too.
 TEST(PcmConvert, ChannelsInterleaveInOrder) {
     for (int channels : {1, 2, 3, 5, 7}) {
-        for (AVSampleFormat format : {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_S32,
-                                      AV_SAMPLE_FMT_S32P, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBLP,
-                                      AV_SAMPLE_FMT_U8P}) {
+        for (AVSampleFormat format :
+             {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P,
+              AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBLP, AV_SAMPLE_FMT_U8P}) {
             SCOPED_TRACE(std::string(av_get_sample_fmt_name(format)) + " x" +
                          std::to_string(channels));
             // Sample i of channel c is worth (c * 37 + i) steps of 256.
@@ -132,8 +133,9 @@ TEST(PcmConvert, ChannelsInterleaveInOrder) {
                                         [&](int c, int i) { return int16_t(value(c, i) * 256); });
                 break;
             case AV_SAMPLE_FMT_S32:
-                f = make_frame<int32_t>(format, channels, samples,
-                                        [&](int c, int i) { return int32_t(value(c, i) * (1 << 24)); });
+                f = make_frame<int32_t>(format, channels, samples, [&](int c, int i) {
+                    return int32_t(value(c, i) * (1 << 24));
+                });
                 break;
             case AV_SAMPLE_FMT_FLT:
                 f = make_frame<float>(format, channels, samples,
@@ -209,7 +211,8 @@ TEST(PcmConvert, RefusesWhatItCannotConvert) {
     // More samples than the buffer holds in one piece.
     const int piece = PcmConverter::piece_samples(f.get());
     EXPECT_EQ(size_t(piece) * 2 * 2, PCM_BUFFER_SIZE);
-    FramePtr big = make_frame<float>(AV_SAMPLE_FMT_FLTP, 2, piece + 1, [](int, int) { return 0.f; });
+    FramePtr big =
+        make_frame<float>(AV_SAMPLE_FMT_FLTP, 2, piece + 1, [](int, int) { return 0.f; });
     ASSERT_TRUE(big);
     ASSERT_TRUE(conv.prepare(big.get()));
     EXPECT_EQ(conv.convert(big.get(), 0, piece + 1, buf), -1);

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     if (index < 0) return 1;
     const AVCodec* dec = find_song_decoder(fmt->streams[index]->codecpar->codec_id);
     CodecPtr codec(avcodec_alloc_context3(dec));
-    if (!dec || !codec || avcodec_parameters_to_context(codec.get(), fmt->streams[index]->codecpar) < 0 ||
+    if (!dec || !codec ||
+        avcodec_parameters_to_context(codec.get(), fmt->streams[index]->codecpar) < 0 ||
         avcodec_open2(codec.get(), dec, nullptr) < 0) {
         fprintf(stderr, "decode_only: no decoder\n");
         return 1;

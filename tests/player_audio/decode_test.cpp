@@ -59,8 +59,13 @@ TEST_F(Decode, EveryFormatPlaysAsTheFfmpegCommandDecodesIt) {
         ASSERT_GE(lines.size(), 8u);
         std::vector<std::string> seen(lines.end() - 8, lines.end());
         std::vector<std::string> expect = {
-            "open pcm-" + n + ".wav", "FREQ " + std::to_string(f.rate), "FORMAT 16",
-            "CHANNEL " + std::to_string(f.channels), "VOLUME 65", "MUTE 0", "MUTE 1",
+            "open pcm-" + n + ".wav",
+            "FREQ " + std::to_string(f.rate),
+            "FORMAT 16",
+            "CHANNEL " + std::to_string(f.channels),
+            "VOLUME 65",
+            "MUTE 0",
+            "MUTE 1",
             "close pcm-" + n + ".wav " + std::to_string(want.size() * 2)};
         EXPECT_EQ(seen, expect);
         EXPECT_EQ(length_tag(), std::to_string(f.length));
@@ -170,8 +175,8 @@ TEST_F(Decode, TheSongsMediaOwnsWhatThePlayerContextBorrows) {
     bool same = media.format && media.codec && media.packet && media.frame &&
                 ctx->fmt_ctx == media.format.get() && ctx->codec_ctx == media.codec.get();
     close_decoder();
-    bool closed = !media.format && !media.codec && !media.packet && !media.frame &&
-                  !ctx->fmt_ctx && !ctx->codec_ctx;
+    bool closed = !media.format && !media.codec && !media.packet && !media.frame && !ctx->fmt_ctx &&
+                  !ctx->codec_ctx;
     int missing = open_song(dir_.file("missing.mp3").c_str());
     bool none = !media.format && !media.codec && !ctx->fmt_ctx;
     g_player_lock.unlock();

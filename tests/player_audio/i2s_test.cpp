@@ -1,7 +1,7 @@
 // The player's I2S output against the stand-in: request order and values,
 // the volume scale, closing, and a device that will not open.
-#include "audio_fixture.h"
 #include "i2s.h"
+#include "audio_fixture.h"
 #include "playstate.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,9 @@ protected:
 };
 
 TEST(VolumeScale, LowAndMiddleRangeInStepsOfFive) {
-    const int cases[][2] = {{0, 0},   {1, 45},  {10, 45}, {11, 50}, {41, 65},   {50, 65},  {70, 75},
-                            {71, 80}, {79, 80}, {80, 80}, {81, 81}, {100, 100}, {150, 150}, {-3, -3}};
+    const int cases[][2] = {{0, 0},   {1, 45},    {10, 45},   {11, 50}, {41, 65},
+                            {50, 65}, {70, 75},   {71, 80},   {79, 80}, {80, 80},
+                            {81, 81}, {100, 100}, {150, 150}, {-3, -3}};
     for (auto& c : cases) EXPECT_EQ(map_volume(c[0]), c[1]) << c[0];
 }
 
@@ -69,11 +70,10 @@ TEST_F(I2sOutput, OpenRetriedOnceThenRateFormatChannelsVolumeUnmuteInOrder) {
 }
 
 TEST_F(I2sOutput, VolumeAtStartComesFromFileOrLastSeenValue) {
-    const char* cases[][2] = {{"", "VOLUME 80"},  // fresh daemon, no <volume>
-                              {"100", "VOLUME 100"}, {"0", "VOLUME 0"},
-                              {"", "VOLUME 0"},  // the last value seen stays
-                              {"250", "VOLUME 100"}, {"loud", "VOLUME 0"},
-                              {"12345678901", "VOLUME 100"}};
+    const char* cases[][2] = {
+        {"", "VOLUME 80"},                                              // fresh daemon, no <volume>
+        {"100", "VOLUME 100"}, {"0", "VOLUME 0"},    {"", "VOLUME 0"},  // the last value seen stays
+        {"250", "VOLUME 100"}, {"loud", "VOLUME 0"}, {"12345678901", "VOLUME 100"}};
     for (auto& c : cases) {
         start(c[0]);
         i2s_close();
@@ -100,8 +100,8 @@ TEST_F(I2sOutput, VolumeChangesCloseAndClosedDevice) {
     EXPECT_EQ(i2s_set_volume(50), -1);
     std::vector<std::string> lines = journal();
     std::vector<std::string> tail(lines.begin() + 6, lines.end());
-    std::vector<std::string> want = {"VOLUME 80", "VOLUME 0",   "VOLUME 100",       "VOLUME 0",
-                                     "VOLUME 100", "MUTE 1", "close pcm-1.wav 0"};
+    std::vector<std::string> want = {"VOLUME 80",  "VOLUME 0", "VOLUME 100",       "VOLUME 0",
+                                     "VOLUME 100", "MUTE 1",   "close pcm-1.wav 0"};
     EXPECT_EQ(tail, want);
 }
 

@@ -19,7 +19,7 @@ namespace {
 // Up to six channels: beyond full scale (clipped by float formats), noise over
 // the whole range, a tone of a few steps (rounding near zero), and tones.
 const char* const CHANNEL_EXPRS[] = {
-    "1.3*sin(440*2*PI*t)", "2*random(0)-1", "0.0004*sin(330*2*PI*t)",
+    "1.3*sin(440*2*PI*t)", "2*random(0)-1",        "0.0004*sin(330*2*PI*t)",
     "0.9*sin(250*2*PI*t)", "-0.7*sin(550*2*PI*t)", "0.5*sin(110*2*PI*t)",
 };
 
@@ -57,7 +57,8 @@ const FormatCase CASES[] = {
     {"six.m4a", 6, 48000, "-c:a aac -b:a 256k", "aac_fixed", AV_SAMPLE_FMT_S32P},
     {"six.ac3", 6, 48000, "-c:a ac3 -b:a 384k", "ac3_fixed", AV_SAMPLE_FMT_S16P},
     {"stereo.wma", 2, 44100, "-c:a wmav2 -b:a 128k", "wmav2", AV_SAMPLE_FMT_FLTP},
-    {"three.ogg", 3, 44100, "-af aformat=channel_layouts=3.0 -c:a libvorbis", "vorbis", AV_SAMPLE_FMT_FLTP},
+    {"three.ogg", 3, 44100, "-af aformat=channel_layouts=3.0 -c:a libvorbis", "vorbis",
+     AV_SAMPLE_FMT_FLTP},
 };
 
 bool is_float(AVSampleFormat f) {
@@ -121,7 +122,8 @@ TEST_F(SampleFormats, AFormatThatCannotBeConvertedIsReportedAndDropped) {
     std::string out = ::testing::internal::GetCapturedStdout();
     ASSERT_EQ(r, 0);
     EXPECT_STREQ(av_get_sample_fmt_name(AVSampleFormat(played.sample_format)), "s64");
-    EXPECT_NE(out.find("Cannot convert s64 sample format to s16 sample format\n"), std::string::npos);
+    EXPECT_NE(out.find("Cannot convert s64 sample format to s16 sample format\n"),
+              std::string::npos);
     EXPECT_EQ(out.find("av_audio_convert() failed"), std::string::npos);
     EXPECT_EQ(wav_samples(dir_.file("pcm-1.wav")).size(), 0u);
 }
@@ -132,9 +134,8 @@ TEST(SongDecoder, FixedPointWhereFfmpegHasIt) {
         const char* name;
     };
     const Want wants[] = {
-        {AV_CODEC_ID_MP3, "mp3"},     {AV_CODEC_ID_AAC, "aac_fixed"},
-        {AV_CODEC_ID_AC3, "ac3_fixed"}, {AV_CODEC_ID_MP2, "mp2"},
-        {AV_CODEC_ID_FLAC, "flac"},   {AV_CODEC_ID_WMAV2, "wmav2"},
+        {AV_CODEC_ID_MP3, "mp3"}, {AV_CODEC_ID_AAC, "aac_fixed"}, {AV_CODEC_ID_AC3, "ac3_fixed"},
+        {AV_CODEC_ID_MP2, "mp2"}, {AV_CODEC_ID_FLAC, "flac"},     {AV_CODEC_ID_WMAV2, "wmav2"},
     };
     for (const Want& w : wants) {
         const AVCodec* c = find_song_decoder(w.id);

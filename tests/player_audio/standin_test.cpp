@@ -38,9 +38,15 @@ TEST_F(Standin, TakesTheFiveRequestsIntoJournalAndWav) {
     ASSERT_EQ(write(fd, pcm, sizeof pcm), ssize_t(sizeof pcm));
     EXPECT_EQ(close(fd), 0);
 
-    std::vector<std::string> want = {"open pcm-1.wav", "FREQ 22050", "FORMAT 16", "CHANNEL 1",
-                                     "VOLUME 65", "MUTE 0", "request 0x80044e24 refused",
-                                     "request 0x40044e21 refused", "close pcm-1.wav 10"};
+    std::vector<std::string> want = {"open pcm-1.wav",
+                                     "FREQ 22050",
+                                     "FORMAT 16",
+                                     "CHANNEL 1",
+                                     "VOLUME 65",
+                                     "MUTE 0",
+                                     "request 0x80044e24 refused",
+                                     "request 0x40044e21 refused",
+                                     "close pcm-1.wav 10"};
     EXPECT_EQ(journal(), want);
     std::string wav = read_text(dir_.file("pcm-1.wav"));
     ASSERT_EQ(wav.size(), 44u + sizeof pcm);
@@ -63,7 +69,8 @@ TEST_F(Standin, SplitSamplesKeepTheirValues) {
         int fd = open("/dev/i2s", O_WRONLY);
         ASSERT_GT(fd, 0);
         ASSERT_EQ(ioctl(fd, 0x80044E22UL, bits), 0);
-        const char* p = bits == 16 ? reinterpret_cast<const char*>(narrow) : reinterpret_cast<const char*>(wide);
+        const char* p = bits == 16 ? reinterpret_cast<const char*>(narrow)
+                                   : reinterpret_cast<const char*>(wide);
         size_t left = bits == 16 ? sizeof narrow : sizeof wide;
         while (left > 0) {
             ssize_t n = write(fd, p, left);
@@ -78,7 +85,8 @@ TEST_F(Standin, SplitSamplesKeepTheirValues) {
     ASSERT_EQ(w16.size(), 44 + sizeof narrow);
     ASSERT_EQ(w32.size(), 44 + sizeof wide);
     EXPECT_EQ(wav_samples(dir_.file("pcm-1.wav")), std::vector<int16_t>(narrow, narrow + 4));
-    for (int i = 0; i < 3; i++) EXPECT_EQ(int32_t(le_field(w32, 44 + 4 * size_t(i), 4)), wide[i]) << i;
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(int32_t(le_field(w32, 44 + 4 * size_t(i), 4)), wide[i]) << i;
 }
 
 // The reordering itself, as a big-endian CPU runs it (on any CPU).
@@ -124,8 +132,9 @@ TEST_F(Standin, InjectedFailuresAndPartialWrites) {
     EXPECT_EQ(write(fd, data, sizeof data), -1);
     EXPECT_EQ(errno, EIO);
     close(fd);
-    std::vector<std::string> want = {"open failed", "open failed", "open pcm-1.wav", "FREQ 8000",
-                                     "CHANNEL 2 failed", "write failed", "close pcm-1.wav 12"};
+    std::vector<std::string> want = {"open failed",       "open failed",      "open pcm-1.wav",
+                                     "FREQ 8000",         "CHANNEL 2 failed", "write failed",
+                                     "close pcm-1.wav 12"};
     EXPECT_EQ(journal(), want);
 }
 

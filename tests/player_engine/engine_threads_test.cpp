@@ -61,7 +61,8 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     const std::string dir = tmpl;
     const std::string a = dir + "/a.wav", b = dir + "/b.flac", file = dir + "/playusb.xml";
-    const std::string gen = "ffmpeg -loglevel error -nostdin -y -f lavfi -i sine=duration=2:sample_rate=8000 ";
+    const std::string gen =
+        "ffmpeg -loglevel error -nostdin -y -f lavfi -i sine=duration=2:sample_rate=8000 ";
     ASSERT_EQ(system((gen + a).c_str()), 0);
     ASSERT_EQ(system((gen + "-ac 2 " + b).c_str()), 0);
     setenv("BOX_I2S_DIR", (dir + "/i2s").c_str(), 1);
@@ -69,8 +70,9 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     set_playstate_path(file.c_str());
     g_engine_shell = count_shell;
 
-    std::string list = "{\"Playlist\":[{\"url\":\"" + a + "\",\"title\":\"a\",\"startpos\":0,\"length\":0}," +
-                       "{\"url\":\"" + b + "\",\"title\":\"b\",\"startpos\":1,\"length\":1}]}";
+    std::string list = "{\"Playlist\":[{\"url\":\"" + a +
+                       "\",\"title\":\"a\",\"startpos\":0,\"length\":0}," + "{\"url\":\"" + b +
+                       "\",\"title\":\"b\",\"startpos\":1,\"length\":1}]}";
     g_disk_list_text = strdup(list.c_str());
     const std::string tmp = file + ".web";
     FILE* f = fopen(file.c_str(), "w");
@@ -99,8 +101,9 @@ TEST(EngineThreads, RapidRequestsFromTheFile) {
     for (int i = 0; i < 200; ++i) {
         FILE* w = fopen(tmp.c_str(), "w");
         ASSERT_NE(w, nullptr);
-        fputs(playusb(urls[rand_r(&rng_state) % 3], states[rand_r(&rng_state) % 3], rand_r(&rng_state) % 101,
-                      rand_r(&rng_state) % 3, rand_r(&rng_state) % 2, rand_r(&rng_state) % 3)
+        fputs(playusb(urls[rand_r(&rng_state) % 3], states[rand_r(&rng_state) % 3],
+                      rand_r(&rng_state) % 101, rand_r(&rng_state) % 3, rand_r(&rng_state) % 2,
+                      rand_r(&rng_state) % 3)
                   .c_str(),
               w);
         fclose(w);
@@ -145,7 +148,9 @@ bool wait_until(bool (*cond)(), int ms) {
 std::string g_journal_path;
 std::string g_state_file;
 // The state changes under the player lock; the file is written just after.
-bool file_says_pause() { return slurp(g_state_file).find("<playstate>PAUSE<") != std::string::npos; }
+bool file_says_pause() {
+    return slurp(g_state_file).find("<playstate>PAUSE<") != std::string::npos;
+}
 bool two_opens() { return count_of(slurp(g_journal_path), "open pcm-") == 2; }
 bool playing() { return player_state() == STATE_PLAYING; }
 bool paused() { return player_state() == STATE_PAUSED; }
@@ -166,7 +171,10 @@ TEST(EngineThreads, PlayPauseSeekStopOnOneSong) {
     const std::string dir = tmpl;
     const std::string song = dir + "/s.wav", file = dir + "/playusb.xml";
     ASSERT_EQ(system(("ffmpeg -loglevel error -nostdin -y -f lavfi -i "
-                      "sine=duration=6:sample_rate=8000 " + song).c_str()), 0);
+                      "sine=duration=6:sample_rate=8000 " +
+                      song)
+                         .c_str()),
+              0);
     setenv("BOX_I2S_DIR", (dir + "/i2s").c_str(), 1);
     setenv("BOX_I2S_SPEED", "1", 1);
     g_journal_path = dir + "/i2s/journal";

@@ -40,6 +40,6 @@ int fake_set_volume(int v) {
 }  // namespace
 
 PollOps fake_poll_ops(void (*sleep_s)(unsigned)) {
-    return PollOps{fake_set_uri,  fake_play,  fake_pause,    fake_seek,       fake_start_at,
+    return PollOps{fake_set_uri,         fake_play,  fake_pause,    fake_seek,       fake_start_at,
                    fake_select_by_start, fake_state, fake_position, fake_set_volume, sleep_s};
 }

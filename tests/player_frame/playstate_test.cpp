@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <thread>
 #include <sched.h>
+#include <string>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -51,14 +51,14 @@ protected:
 
 TEST_F(PlayStateFile, ReaderFollowsTheValueRule) {
     write(kDoc);
-    EXPECT_EQ(value(getxmlPath()), "");          // empty element: empty text, not nothing
-    EXPECT_EQ(value(getxmlSongname()), "x>y");   // ">" belongs to the value
-    EXPECT_EQ(value(getxmlPosition()), "12");    // not the <startposition> ahead of it
+    EXPECT_EQ(value(getxmlPath()), "");         // empty element: empty text, not nothing
+    EXPECT_EQ(value(getxmlSongname()), "x>y");  // ">" belongs to the value
+    EXPECT_EQ(value(getxmlPosition()), "12");   // not the <startposition> ahead of it
     EXPECT_EQ(value(getxmlStartposition()), "33");
     write("junk<volume>7<b>8</volume><volume>9</volume>");
-    EXPECT_EQ(value(getxmlVolume()), "7");       // cut at "<", first occurrence only
+    EXPECT_EQ(value(getxmlVolume()), "7");  // cut at "<", first occurrence only
     write("<seek>42");
-    EXPECT_EQ(value(getxmlSeek()), "42");        // value may run to the end of the text
+    EXPECT_EQ(value(getxmlSeek()), "42");  // value may run to the end of the text
 }
 
 TEST_F(PlayStateFile, SetterReplacesOnlyTheValue) {
@@ -91,10 +91,14 @@ TEST_F(PlayStateFile, SetterKeepsEditsMadeSinceTheLastRead) {
     struct {
         int (*set)(const char*);
         const char* tag;
-    } setters[] = {{setxmlSongpath, "<url>"},        {setxmlPosition, "<position>"},
-                   {setxmlLength, "<length>"},       {setxmlPlaystate, "<playstate>"},
-                   {setxmlVolume, "<volume>"},       {setxmlSeek, "<seek>"},
-                   {setxmlStartposition, "<startposition>"}, {setxmlSongname, "<songname>"},
+    } setters[] = {{setxmlSongpath, "<url>"},
+                   {setxmlPosition, "<position>"},
+                   {setxmlLength, "<length>"},
+                   {setxmlPlaystate, "<playstate>"},
+                   {setxmlVolume, "<volume>"},
+                   {setxmlSeek, "<seek>"},
+                   {setxmlStartposition, "<startposition>"},
+                   {setxmlSongname, "<songname>"},
                    {setxmlLoopMode, "<loop>"}};
     std::string file = kDoc;
     write(file);
@@ -282,23 +286,26 @@ TEST_F(PlayStateFile, ReplacementKeepsOwnerModeAndLink) {
         ASSERT_TRUE(write_text(dir_.file(std::string("real/") + name), "x"));
     // Only names of the daemon's own making go: other files that merely
     // start alike (an editor's or the web server's) stay.
-    const char* others[] = {"state.xml.tmp", "state.xml.tmpl", "state.xml.tmp.bak",
+    const char* others[] = {"state.xml.tmp",        "state.xml.tmpl",   "state.xml.tmp.bak",
                             "state.xml.tmpAb12Cd7", "state.xml.tmpsig", "state.xml.tmpsig4x"};
     for (const char* name : others)
         ASSERT_TRUE(write_text(dir_.file(std::string("real/") + name), "x"));
     remove_playstate_leftovers();
     EXPECT_EQ(read_text(dir_.file("real/state.xml.web")), "x");
-    for (const char* name : others) EXPECT_EQ(read_text(dir_.file(std::string("real/") + name)), "x") << name;
+    for (const char* name : others)
+        EXPECT_EQ(read_text(dir_.file(std::string("real/") + name)), "x") << name;
     EXPECT_EQ(files_in_dir(), 2);  // the link and real/
     EXPECT_EQ(system(("test $(ls " + dir_.file("real") + " | wc -l) = 8").c_str()), 0);
 }
 
 TEST_F(PlayStateFile, StoppedIsWrittenFromDiskAndNothingReplacesIt) {
-    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    const std::string playing =
+        std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
     write(playing);
     ASSERT_EQ(value(getxmlPosition()), "12");
     // The web interface's edit after the daemon's last read is kept.
-    const std::string edited = std::string(playing).replace(playing.find("<volume>50"), 10, "<volume>7");
+    const std::string edited =
+        std::string(playing).replace(playing.find("<volume>50"), 10, "<volume>7");
     write(edited);
     EXPECT_EQ(write_stopped_to_file(), 0);
     const std::string stopped = std::string(edited).replace(edited.find("PLAYING"), 7, "STOPPED");
@@ -314,7 +321,8 @@ TEST_F(PlayStateFile, StoppedIsWrittenFromDiskAndNothingReplacesIt) {
 // A fault ends the daemon with "STOPPED" in the file, written by the
 // handler from the file on disk.
 TEST_F(PlayStateFile, FaultsLeaveStopped) {
-    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    const std::string playing =
+        std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
     for (int sig : {SIGSEGV, SIGBUS}) {
         write(playing);
         const std::string line = "\tdorvu finish code=" + std::to_string(sig) + "!\n";
@@ -353,7 +361,8 @@ TEST(TagText, ReplaceKeepsEveryOtherByte) {
 // return): the end neither waits for the engine nor runs the exit handlers
 // under the other threads, and comes about a second later.
 TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
-    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    const std::string playing =
+        std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
     write(playing);
     ASSERT_EQ(value(getxmlPosition()), "12");
     int out[2];
@@ -374,7 +383,9 @@ TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
     fclose(f);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(said, "");
@@ -388,11 +399,13 @@ TEST_F(PlayStateFile, TerminationIsQuickAndSkipsExitHandlers) {
 // end of the daemon alike; what would change the file's length does not.
 // The full disk is a 2-page tmpfs in a mount namespace of a child process.
 TEST_F(PlayStateFile, StopReachesAFullDiskInPlace) {
-    const std::string playing = std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
+    const std::string playing =
+        std::string(kDoc).replace(std::string(kDoc).find("STOPPED"), 7, "PLAYING");
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=8k") != 0)
             _exit(77);
         if (!write_text(path_, playing) || value(getxmlPosition()) != "12") _exit(10);

@@ -1,9 +1,9 @@
 // One poll cycle against a real play-state file, with the engine replaced
 // by a journal of the calls it receives.
+#include "poll.h"
 #include "fake_engine.h"
 #include "player.h"
 #include "playstate.h"
-#include "poll.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,8 @@ TEST_F(PollCycle, GarbledFileIsWrittenAgainWhole) {
     set_playstate_text("STOPPED");
     g_fake_state = STATE_STOPPED;
     const std::string stopped = with(seven, "PLAYING", "STOPPED");
-    for (const std::string& garbled : {std::string(), stopped.substr(0, stopped.find("<volume>"))}) {
+    for (const std::string& garbled :
+         {std::string(), stopped.substr(0, stopped.find("<volume>"))}) {
         write(garbled);
         ::testing::internal::CaptureStdout();
         cycle();
@@ -185,7 +186,7 @@ TEST_F(PollCycle, RefusedWriteLetsTheCycleGoOn) {
     post_pending_write(PENDING_URL);
     cycle();
     EXPECT_EQ(take_pending_write(), PENDING_URL);  // kept for the next cycle
-    EXPECT_EQ(g_calls, Calls{"volume 30"});  // and no request made of the old URL
+    EXPECT_EQ(g_calls, Calls{"volume 30"});        // and no request made of the old URL
     EXPECT_EQ(get(getxmlPosition), "9");
 }
 

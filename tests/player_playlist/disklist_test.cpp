@@ -61,14 +61,15 @@ protected:
 TEST_F(DiskList, ReadsTheListOfTheFirstUsbMountOnly) {
     write_file(disk_ + "/.udisklist", "{\"Playlist\":[]}");
     add_disk(disk_ + "/second", "{}");
-    write_file(mounts_, "proc /proc proc rw 0 0\n" + mount_line(disk_) + mount_line(disk_ + "/second"));
+    write_file(mounts_,
+               "proc /proc proc rw 0 0\n" + mount_line(disk_) + mount_line(disk_ + "/second"));
     EXPECT_EQ(read_list(), "{\"Playlist\":[]}");
     EXPECT_EQ(std::string(g_disk_list_path), disk_ + "/.udisklist");
 
     // Nothing under /tmp/mnt, none in the first 4096 bytes, no list, no table.
-    for (const std::string& table : {std::string("/dev/sda1 /mnt/usb vfat rw 0 0\n"),
-                                     std::string(4096, '#') + mount_line(disk_),
-                                     mount_line(disk_ + "/nothing")}) {
+    for (const std::string& table :
+         {std::string("/dev/sda1 /mnt/usb vfat rw 0 0\n"),
+          std::string(4096, '#') + mount_line(disk_), mount_line(disk_ + "/nothing")}) {
         write_file(mounts_, table);
         EXPECT_EQ(read_list(), "<none>") << table;
     }

@@ -43,9 +43,10 @@ void write_state(uint8_t loop_choice) {
     static const char* loops[] = {"", "1", "2", "0"};
     FILE* f = fopen(s_state.c_str(), "w");
     if (!f) abort();
-    fprintf(f, "<url></url><position>0</position><length>0</length><playstate>PLAYING</playstate>"
-               "<volume>80</volume><seek>0</seek><startposition>0</startposition>"
-               "<songname></songname><loop>%s</loop>",
+    fprintf(f,
+            "<url></url><position>0</position><length>0</length><playstate>PLAYING</playstate>"
+            "<volume>80</volume><seek>0</seek><startposition>0</startposition>"
+            "<songname></songname><loop>%s</loop>",
             loops[loop_choice & 3]);
     fclose(f);
     iparsexmlfile(s_state.c_str());

@@ -1,7 +1,7 @@
 // Song selection over parsed lists, with a real play-state file in a temp dir.
+#include "playlist.h"
 #include "player.h"
 #include "player_lock.h"
-#include "playlist.h"
 #include "playstate.h"
 #include "test_files.h"
 
@@ -16,8 +16,9 @@
 namespace {
 
 std::string entry(const std::string& url, const std::string& title, int start, int length) {
-    return "{\"url\":\"" + url + "\",\"title\":\"" + title + "\",\"type\":2,\"startpos\":" +
-           std::to_string(start) + ",\"length\":" + std::to_string(length) + "}";
+    return "{\"url\":\"" + url + "\",\"title\":\"" + title +
+           "\",\"type\":2,\"startpos\":" + std::to_string(start) +
+           ",\"length\":" + std::to_string(length) + "}";
 }
 
 std::string list_of(const std::vector<std::string>& entries) {
@@ -56,7 +57,8 @@ protected:
     // The file as the web interface leaves it (loop "" leaves <loop> out),
     // read once as the poll does so that the setters have a document.
     void write_state(const std::string& loop, const std::string& songname = "none") {
-        std::string doc = "<root><url></url><length>0</length><songname>" + songname + "</songname>";
+        std::string doc =
+            "<root><url></url><length>0</length><songname>" + songname + "</songname>";
         if (!loop.empty()) doc += "<loop>" + loop + "</loop>";
         ASSERT_TRUE(write_text(path_, doc + "</root>"));
         ASSERT_EQ(iparsexmlfile(path_.c_str()), 0);
@@ -74,14 +76,17 @@ protected:
 };
 
 TEST_F(Playlist, ParseFindsPlaylistInAnyCaseAndRefusesWhatIsNoList) {
-    EXPECT_EQ(playlist_parse("{\"pLaYlIsT\":[{\"url\":\"/a\"},{\"url\":\"/b\"}]} trailing bytes"), 1);
+    EXPECT_EQ(playlist_parse("{\"pLaYlIsT\":[{\"url\":\"/a\"},{\"url\":\"/b\"}]} trailing bytes"),
+              1);
     EXPECT_EQ(g_playlist_count, 2);
     EXPECT_EQ(playlist_parse(nullptr), 0);
 
     const char* refused[] = {
         "{\"Playlist\":[{\"url\":\"/a\"},]}",  // strict JSON only
-        "{\"Songs\":[{\"url\":\"/a\"}]}",       "{\"Playlist\":{\"url\":\"/a\"}}",
-        "[{\"Playlist\":[{\"url\":\"/a\"}]}]", "",
+        "{\"Songs\":[{\"url\":\"/a\"}]}",
+        "{\"Playlist\":{\"url\":\"/a\"}}",
+        "[{\"Playlist\":[{\"url\":\"/a\"}]}]",
+        "",
         "{\"Playlist\":[]}",  // empty: nothing to load, nothing to wrap around
     };
     for (const char* text : refused) {
@@ -95,16 +100,16 @@ TEST_F(Playlist, ParseFindsPlaylistInAnyCaseAndRefusesWhatIsNoList) {
 
 TEST_F(Playlist, SearchByUrlTakesFirstExactMatchElseZero) {
     std::string longurl(URL_SIZE, 'a');
-    ASSERT_EQ(playlist_parse(list_of({entry("/m/a.mp3", "a", 0, 0), "{\"title\":\"no url\"}",
-                                      "{\"URL\":\"/m/c.mp3\"}", "{\"url\":5}",
-                                      "{\"url\":\"/m/d1\",\"url\":\"/m/d2\"}",
-                                      "{\"url\":\"" + longurl + "\"}", entry("/m/b.mp3", "b1", 1, 9),
-                                      entry("/m/b.mp3", "b2", 240, 9)})
-                                 .c_str()),
+    ASSERT_EQ(playlist_parse(
+                  list_of({entry("/m/a.mp3", "a", 0, 0), "{\"title\":\"no url\"}",
+                           "{\"URL\":\"/m/c.mp3\"}", "{\"url\":5}",
+                           "{\"url\":\"/m/d1\",\"url\":\"/m/d2\"}", "{\"url\":\"" + longurl + "\"}",
+                           entry("/m/b.mp3", "b1", 1, 9), entry("/m/b.mp3", "b2", 240, 9)})
+                      .c_str()),
               1);
     EXPECT_EQ(updatelistnumber("/m/b.mp3"), 6);
     EXPECT_EQ(updatelistnumber("/m/d1"), 4);
-    EXPECT_EQ(updatelistnumber("/m/d2"), 0);  // only an entry's first "url" counts
+    EXPECT_EQ(updatelistnumber("/m/d2"), 0);     // only an entry's first "url" counts
     EXPECT_EQ(updatelistnumber("/m/c.mp3"), 0);  // member names are case-sensitive
     EXPECT_EQ(updatelistnumber("/m/B.mp3"), 0);
     EXPECT_EQ(updatelistnumber(longurl.c_str()), 0);
@@ -130,10 +135,11 @@ TEST_F(Playlist, LoadingAnEntryPublishesWhatTheFileSystemHas) {
 
 TEST_F(Playlist, EntriesWithoutAUsableUrlLoadNoSong) {
     std::string at_limit(URL_SIZE - 1, 'u');
-    ASSERT_EQ(playlist_parse(list_of({"{\"url\":\"" + at_limit + "\"}",
-                                      "{\"url\":\"" + std::string(URL_SIZE, 'v') + "\",\"title\":\"big\"}",
-                                      "{\"url\":[1],\"title\":7,\"startpos\":\"12\",\"length\":null}", "42"})
-                                 .c_str()),
+    ASSERT_EQ(playlist_parse(
+                  list_of({"{\"url\":\"" + at_limit + "\"}",
+                           "{\"url\":\"" + std::string(URL_SIZE, 'v') + "\",\"title\":\"big\"}",
+                           "{\"url\":[1],\"title\":7,\"startpos\":\"12\",\"length\":null}", "42"})
+                      .c_str()),
               1);
     playlistGet_song(0, g_cur_url);
     EXPECT_EQ(std::string(g_cur_url), at_limit);
@@ -228,7 +234,8 @@ TEST_F(Playlist, NextWrapsAtTheEndUnlessLoopSaysOtherwise) {
     EXPECT_EQ(value("songname"), "t0");
     // An automatic change loads its entry as a chosen one does.
     EXPECT_NE(lines.find("====playlistGet_song ENTER====\n!!!!!!!!!!!__singlesong.position=0"),
-              std::string::npos) << lines;
+              std::string::npos)
+        << lines;
 
     // Repeat: the same entry, its title and URL published again over what
     // the web interface wrote meanwhile.

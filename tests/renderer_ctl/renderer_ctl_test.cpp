@@ -41,7 +41,8 @@ unsigned fake_sleep(unsigned s) {
 
 const RendererOps kOps = {fake_open, fclose, fake_run, fake_sleep};
 const char* kStart = "192.168.222.254";
-const char* kRenderer = "  7 root  2000 S  velmar -f friendly-name Box ip-address 192.168.222.254 -p 1\n";
+const char* kRenderer =
+    "  7 root  2000 S  velmar -f friendly-name Box ip-address 192.168.222.254 -p 1\n";
 
 // One pass; failed_pipes "popen" lines are expected on stderr.
 std::string pass(int failed_pipes = 0, RendererPassResult expect = RC_GO_ON) {
@@ -49,7 +50,8 @@ std::string pass(int failed_pipes = 0, RendererPassResult expect = RC_GO_ON) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(expect, renderer_pass(kOps, kStart));
     std::string expect_err;
-    for (int i = 0; i < failed_pipes; ++i) expect_err += std::string("popen: ") + strerror(EMFILE) + "\n";
+    for (int i = 0; i < failed_pipes; ++i)
+        expect_err += std::string("popen: ") + strerror(EMFILE) + "\n";
     EXPECT_EQ(expect_err, testing::internal::GetCapturedStderr());
     return g_calls;
 }
@@ -69,7 +71,9 @@ TEST(RendererPass, PipesThatCannotBeOpened) {
               pass(2));
 
     // The LAN query after a silent WWAN query: also an empty answer.
-    g_out = {{RC_QUERY_RENDERER, kRenderer}, {RC_QUERY_WWAN, ""}, {RC_QUERY_COUNT, "2\n"},
+    g_out = {{RC_QUERY_RENDERER, kRenderer},
+             {RC_QUERY_WWAN, ""},
+             {RC_QUERY_COUNT, "2\n"},
              {RC_QUERY_AIRPLAY, "pravik\n"}};
     EXPECT_EQ(q(RC_QUERY_RENDERER) + q(RC_QUERY_WWAN) + q(RC_QUERY_LAN) + q(RC_QUERY_COUNT) +
                   "! gorlin\nsleep 5\n" + q(RC_QUERY_AIRPLAY),

@@ -80,7 +80,9 @@ ssize_t shifting_read(void* c, char* buf, size_t n) {
 
 int shifting_seek(void* c, off64_t* off, int whence) {
     Shifting* f = (Shifting*)c;
-    off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (off64_t)f->pos : (off64_t)f->data.size();
+    off64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? (off64_t)f->pos
+                                        : (off64_t)f->data.size();
     if (base + *off < 0) return -1;
     f->pos = (size_t)(base + *off);
     *off = (off64_t)f->pos;

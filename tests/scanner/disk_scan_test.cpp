@@ -6,12 +6,12 @@
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +33,7 @@ protected:
         mounts_ = m;
         mount_at(disk_);
     }
-    void TearDown() override {
-        system(("rm -rf '" + disk_ + "' '" + mounts_ + "'").c_str());
-    }
+    void TearDown() override { system(("rm -rf '" + disk_ + "' '" + mounts_ + "'").c_str()); }
 
     void mount_at(const std::string& dir) {
         std::string t = "proc /proc proc rw 0 0\n/dev/sda1 " + dir + " vfat rw 0 0\n";
@@ -145,7 +143,7 @@ TEST_F(DiskScanTest, AwkwardNamesSurviveAndStayCurrent) {
     std::string cjk;
     for (int i = 0; i < 83; i++) cjk += "\xe4\xb8\xad";  // 249 bytes
     std::vector<std::string> names = {"say \"hi\".mp3", "back\\slash.flac", "tab\tnew\nline.mp3",
-                                      "bell\x07.aac", cjk + ".mp3", "latin1 \xe9t\xe9.wma"};
+                                      "bell\x07.aac",   cjk + ".mp3",       "latin1 \xe9t\xe9.wma"};
     for (const std::string& n : names) touch(n);
     std::string too_long = std::string(200, '\x01') + ".mp3";  // 1204 bytes escaped
     touch(too_long);
@@ -202,7 +200,8 @@ TEST_F(DiskScanTest, FinishingWithoutEntriesWritesNothing) {
     system(("ls -a '" + disk_ + "' >'" + left + "'").c_str());
     FILE* f = fopen(left.c_str(), "r");
     char line[256];
-    while (f && fgets(line, sizeof line, f)) EXPECT_EQ(strstr(line, ".udisklist.tmp"), nullptr) << line;
+    while (f && fgets(line, sizeof line, f))
+        EXPECT_EQ(strstr(line, ".udisklist.tmp"), nullptr) << line;
     if (f) fclose(f);
 }
 

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         cJSON* len = cJSON_GetObjectItemCaseSensitive(e, "length");
         printf("%s\t%s\t%d\t%d\n", cJSON_IsString(url) ? url->valuestring : "?",
                cJSON_IsString(title) ? title->valuestring : "?",
-               cJSON_IsNumber(start) ? start->valueint : -9999, cJSON_IsNumber(len) ? len->valueint : -9999);
+               cJSON_IsNumber(start) ? start->valueint : -9999,
+               cJSON_IsNumber(len) ? len->valueint : -9999);
     }
     cJSON_Delete(doc);
     return 0;

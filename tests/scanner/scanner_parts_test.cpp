@@ -25,7 +25,8 @@ TEST(MusicName, ExtensionAfterTheLastDotDecidesInAnyCase) {
     for (const char* yes : {"a.mp3", "A.MP3", "._a.mp3", "b.Flac", "c.mp2", "d.wma", "e.aac",
                             "f.wav", "g.m4a", "h.ac3", "i.ape", "x.y.ApE", "/m/.mp3"})
         EXPECT_TRUE(is_music_name(yes)) << yes;
-    for (const char* no : {".mp3", "a.mp3.txt", "a.", "README", "mp3", "a.mp4", "a.mp33", "a.ogg", ""})
+    for (const char* no :
+         {".mp3", "a.mp3.txt", "a.", "README", "mp3", "a.mp4", "a.mp33", "a.ogg", ""})
         EXPECT_FALSE(is_music_name(no)) << no;
 }
 
@@ -35,7 +36,8 @@ TEST(MusicName, ExtensionAfterTheLastDotDecidesInAnyCase) {
 TEST(JsonText, EveryByteSurvivesTheReader) {
     std::string all;
     for (int c = 1; c < 256; c++) all += (char)c;
-    for (const std::string& name : {all, std::string("q\"x\\y\n\t\x01.mp3"), std::string("a b.mp3")}) {
+    for (const std::string& name :
+         {all, std::string("q\"x\\y\n\t\x01.mp3"), std::string("a b.mp3")}) {
         char esc[2048];
         size_t n = json_escape(name.c_str(), esc, sizeof esc);
         EXPECT_EQ(n, json_escaped_len(name.c_str()));
@@ -143,7 +145,9 @@ protected:
 TEST_F(MountDir, FirstUsbMountWithSlashAppended) {
     std::string dir;
     EXPECT_EQ(lookup("/dev/root / ext4 rw 0 0\n/dev/sda1 /tmp/mnt/sda1 vfat rw 0 0\n"
-                     "/dev/sdb1 /tmp/mnt/sdb1 vfat rw 0 0\n", &dir), 1);
+                     "/dev/sdb1 /tmp/mnt/sdb1 vfat rw 0 0\n",
+                     &dir),
+              1);
     EXPECT_EQ(dir, "/tmp/mnt/sda1/");
     // Escapes are not decoded: the name is cut at the first space.
     EXPECT_EQ(lookup("/dev/sda1 /tmp/mnt/my\\040disk vfat rw 0 0\n", &dir), 1);
@@ -179,9 +183,10 @@ TEST(ProbeDuration, ReadsWithinItsBound) {
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string d = dir, zeros = d + "/zeros.mp3", wav = d + "/long.wav", fifo = d + "/fifo.ape";
     const unsigned rate = 8000, data = 600 * rate * 2;  // 600 s of mono 16-bit
-    unsigned char head[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                              16, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 16, 0,
-                              'd', 'a', 't', 'a', 0, 0, 0, 0};
+    unsigned char head[44] = {'R', 'I', 'F', 'F', 0,   0,   0,   0, 'W', 'A', 'V',
+                              'E', 'f', 'm', 't', ' ', 16,  0,   0, 0,   1,   0,
+                              1,   0,   0,   0,   0,   0,   0,   0, 0,   0,   2,
+                              0,   16,  0,   'd', 'a', 't', 'a', 0, 0,   0,   0};
     auto le32 = [&](int at, unsigned v) {
         for (int i = 0; i < 4; i++) head[at + i] = (unsigned char)(v >> (8 * i));
     };

@@ -48,7 +48,8 @@ protected:
         uci_ptr ptr;
         if (lookup(path, &ptr) != UCI_OK) return "<error>";
         if (!(ptr.flags & uci_ptr::UCI_LOOKUP_COMPLETE)) return "<missing>";
-        if (ptr.last->type != UCI_TYPE_OPTION || ptr.o->type != UCI_TYPE_STRING) return "<not a string>";
+        if (ptr.last->type != UCI_TYPE_OPTION || ptr.o->type != UCI_TYPE_STRING)
+            return "<not a string>";
         return ptr.o->v.string;
     }
     int set(const char* assignment) {
@@ -80,8 +81,9 @@ TEST_F(UciLib, LookupRules) {
     EXPECT_EQ(get(WL ".@[0].channel"), "11");
 
     uci_ptr ptr;
-    for (const char* bad : {WL ".@wifi-iface[abc].ssid", WL ".@wifi-iface[0x1].ssid", WL ".@wifi-iface.ssid",
-                            WL ".@wifi-iface[1]x.ssid", WL ".@wifi-iface[1.ssid"})
+    for (const char* bad :
+         {WL ".@wifi-iface[abc].ssid", WL ".@wifi-iface[0x1].ssid", WL ".@wifi-iface.ssid",
+          WL ".@wifi-iface[1]x.ssid", WL ".@wifi-iface[1.ssid"})
         EXPECT_EQ(lookup(bad, &ptr), UCI_ERR_INVAL) << bad;
     EXPECT_EQ(lookup(WL ".@wifi-iface[1].ssid", &ptr, false), UCI_ERR_INVAL);
     EXPECT_EQ(lookup(WL ".radio0.channel.x", &ptr), UCI_ERR_PARSE);
@@ -115,7 +117,8 @@ TEST_F(UciLib, AnonymousSectionsAndListsAsRead) {
     ASSERT_EQ(uci_load(ctx, WL, &p), UCI_OK);
     std::string names;
     uci_element* e;
-    uci_foreach_element(&p->sections, e) names += std::string(e->name) + (uci_to_section(e)->anonymous ? "* " : " ");
+    uci_foreach_element(&p->sections, e) names +=
+        std::string(e->name) + (uci_to_section(e)->anonymous ? "* " : " ");
     // Position among all sections, then the type's hash.
     EXPECT_EQ(names, "radio0 cfg023579* cfg0392bd* cfg043579* ");
 
@@ -130,8 +133,9 @@ TEST_F(UciLib, AnonymousSectionsAndListsAsRead) {
 // A "#" outside quotes starts a comment even inside a word; quoted or
 // escaped it is text.
 TEST_F(UciLib, CommentInsideABareWord) {
-    dirs.config(NET, "config interface 'wan'\n\toption proto dhcp#static\n\toption a 'x'#y z\n"
-                     "\toption b 'p#q'\n\toption c r\\#s\n");
+    dirs.config(NET,
+                "config interface 'wan'\n\toption proto dhcp#static\n\toption a 'x'#y z\n"
+                "\toption b 'p#q'\n\toption c r\\#s\n");
     EXPECT_EQ(get(NET ".wan.proto"), "dhcp");
     EXPECT_EQ(get(NET ".wan.a"), "x");
     EXPECT_EQ(get(NET ".wan.b"), "p#q");
@@ -160,9 +164,9 @@ TEST_F(UciLib, SetSaveAndCommitBytes) {
     EXPECT_EQ(set(WL ".lan.ipaddr=192.168.1.1"), UCI_OK);
     EXPECT_EQ(set(WL ".@rule[0]="), UCI_OK);
     EXPECT_EQ(set(WL ".nosuch.opt=1"), UCI_ERR_INVAL);
-    EXPECT_EQ(dirs.saved(WL),
-              WL ".radio0.channel='6'\n" WL ".cfg043579.ssid='it'\\''s'\n-" WL ".cfg023579.ssid\n" WL
-                 ".lan='interface'\n" WL ".lan.ipaddr='192.168.1.1'\n-" WL ".cfg0392bd\n");
+    EXPECT_EQ(dirs.saved(WL), WL ".radio0.channel='6'\n" WL ".cfg043579.ssid='it'\\''s'\n-" WL
+                                 ".cfg023579.ssid\n" WL ".lan='interface'\n" WL
+                                 ".lan.ipaddr='192.168.1.1'\n-" WL ".cfg0392bd\n");
     EXPECT_EQ(dirs.config_text(WL), WIRELESS);  // only pending so far
 
     reopen();
@@ -172,7 +176,8 @@ TEST_F(UciLib, SetSaveAndCommitBytes) {
               "\n"
               "config wifi-device 'radio0'\n\toption channel '6'\n\toption htmode 'HT\"20'\n\n"
               "config wifi-iface\n\n"
-              "config wifi-iface\n\toption ssid 'it'\\''s'\n\tlist dns '1.1.1.1'\n\tlist dns '8.8.8.8'\n\n"
+              "config wifi-iface\n\toption ssid 'it'\\''s'\n\tlist dns '1.1.1.1'\n\tlist dns "
+              "'8.8.8.8'\n\n"
               "config interface 'lan'\n\toption ipaddr '192.168.1.1'\n\n");
     EXPECT_EQ(dirs.saved(WL), "");
     reopen();
@@ -181,8 +186,9 @@ TEST_F(UciLib, SetSaveAndCommitBytes) {
 }
 
 TEST_F(UciLib, QuotingRoundTrips) {
-    const char* values[] = {"it's", "say \"hi\"", " two  blanks ", "a=b.c", "back\\slash", "#not a comment",
-                            "line\nbreak", "'", "\t"};
+    const char* values[] = {"it's",        "say \"hi\"",  " two  blanks ",
+                            "a=b.c",       "back\\slash", "#not a comment",
+                            "line\nbreak", "'",           "\t"};
     for (const char* v : values) {
         std::string a = std::string(WL ".radio0.v=") + v;
         ASSERT_EQ(set(a.c_str()), UCI_OK) << v;
@@ -203,7 +209,8 @@ TEST_F(UciLib, LaterSaveDirsOverlayEarlierOnes) {
     std::swap(ctx, s);
     ASSERT_EQ(set(WL ".radio0.channel=1"), UCI_OK);
     ASSERT_EQ(set(WL ".radio0.ipaddr=10.0.0.2"), UCI_OK);
-    EXPECT_EQ(read_text(state.file(WL)), WL ".radio0.channel='1'\n" WL ".radio0.ipaddr='10.0.0.2'\n");
+    EXPECT_EQ(read_text(state.file(WL)),
+              WL ".radio0.channel='1'\n" WL ".radio0.ipaddr='10.0.0.2'\n");
     std::swap(ctx, s);
     uci_free_context(s);
     reopen();
@@ -231,7 +238,8 @@ TEST_F(UciLib, OneSaveDirUnderTwoNamesIsReadOnce) {
     uci_foreach_element(&ptr.o->v.list, e) items += std::string(e->name) + "|";
     EXPECT_EQ(items, "x|");
     EXPECT_EQ(commit(WL), UCI_OK);
-    EXPECT_NE(dirs.config_text(WL).find("\toption htmode 'HT\"20'\n\tlist dns 'x'\n\n"), std::string::npos)
+    EXPECT_NE(dirs.config_text(WL).find("\toption htmode 'HT\"20'\n\tlist dns 'x'\n\n"),
+              std::string::npos)
         << dirs.config_text(WL);
 }
 
@@ -376,9 +384,10 @@ TEST_F(UciLib, ParseErrorsAndReports) {
     EXPECT_EQ(lookup(NET ".wan.proto", &ptr), UCI_ERR_PARSE);
     EXPECT_EQ(ctx->parse_line, 2);
     const std::string nul("config a\noption x 'a\0b'\n", 24);
-    for (const std::string& bad : {std::string("option x 1\n"), std::string("config\n"), std::string("config a b c\n"),
-                                   std::string("config a 'b-c'\n"), std::string("config a\nfoo x\n"),
-                                   std::string("config a\noption x\n"), std::string("config a\noption x\"y\n"), nul}) {
+    for (const std::string& bad :
+         {std::string("option x 1\n"), std::string("config\n"), std::string("config a b c\n"),
+          std::string("config a 'b-c'\n"), std::string("config a\nfoo x\n"),
+          std::string("config a\noption x\n"), std::string("config a\noption x\"y\n"), nul}) {
         dirs.config(NET, bad);
         reopen();
         EXPECT_EQ(lookup(NET ".a", &ptr), UCI_ERR_PARSE) << bad;

@@ -118,10 +118,12 @@ TEST_F(UciOption, SetIsPendingUntilUciCommit) {
     EXPECT_EQ(dirs.config_text(WL), before);
     EXPECT_EQ(dirs.saved(WL), WL ".radio0.channel='6'\n" WL ".cfg033579.proto='dhcp'\n");
 
-    std::string cmd = std::string(BOX_BUILD "/bin/uci -c ") + dirs.conf + " -t " + dirs.save + " commit";
+    std::string cmd =
+        std::string(BOX_BUILD "/bin/uci -c ") + dirs.conf + " -t " + dirs.save + " commit";
     ASSERT_EQ(system(cmd.c_str()), 0);
     std::string after = dirs.config_text(WL);
-    EXPECT_NE(after.find("config wifi-device 'radio0'\n\toption channel '6'\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("config wifi-device 'radio0'\n\toption channel '6'\n"), std::string::npos)
+        << after;
     EXPECT_NE(after.find("\toption proto 'dhcp'\n"), std::string::npos) << after;
     EXPECT_EQ(dirs.saved(WL), "");
 }

@@ -4,7 +4,9 @@
 
 UciDirs::UciDirs() { mkdir(conf.c_str(), 0755); }
 
-void UciDirs::config(const char* package, const std::string& text) const { write_text(conf + "/" + package, text); }
+void UciDirs::config(const char* package, const std::string& text) const {
+    write_text(conf + "/" + package, text);
+}
 
 uci_context* UciDirs::context() const {
     uci_context* ctx = uci_alloc_context();

@@ -44,8 +44,10 @@ public:
         return found;
     }
     void run(const char* cmd) override {
-        if (strcmp(cmd, WAN_CMD_COMMIT) != 0) note(short_name(cmd));
-        else commits++;
+        if (strcmp(cmd, WAN_CMD_COMMIT) != 0)
+            note(short_name(cmd));
+        else
+            commits++;
     }
     bool pause() override {
         journal.push_back(line_.empty() ? "-" : line_);
@@ -62,10 +64,13 @@ private:
     const Pass& cur() const { return passes_[at_]; }
     void note(const std::string& s) { line_ += line_.empty() ? s : ", " + s; }
     static std::string short_name(const char* cmd) {
-        const struct { const char* cmd; const char* name; } names[] = {
-            {WAN_CMD_DELIF, "delif"},           {WAN_CMD_ADDIF, "addif"},
-            {WAN_CMD_KILL_ETH0, "kill eth0"},   {WAN_CMD_KILL_WLAN1, "kill wlan1"},
-            {WAN_CMD_DHCP_ETH0, "dhcp eth0"},   {WAN_CMD_DHCP_WLAN1, "dhcp wlan1"},
+        const struct {
+            const char* cmd;
+            const char* name;
+        } names[] = {
+            {WAN_CMD_DELIF, "delif"},         {WAN_CMD_ADDIF, "addif"},
+            {WAN_CMD_KILL_ETH0, "kill eth0"}, {WAN_CMD_KILL_WLAN1, "kill wlan1"},
+            {WAN_CMD_DHCP_ETH0, "dhcp eth0"}, {WAN_CMD_DHCP_WLAN1, "dhcp wlan1"},
         };
         for (const auto& n : names)
             if (strcmp(cmd, n.cmd) == 0) return n.name;
@@ -87,7 +92,8 @@ std::vector<std::string> run_passes(ScriptedSystem& sys, const char* start = "")
 std::vector<Pass> repeat(Pass p, int n) { return std::vector<Pass>(n, p); }
 
 const char* const kCableIn = "find eth0, kill eth0, delif, dhcp eth0";
-const char* const kCableOut = "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1";
+const char* const kCableOut =
+    "delif, find eth0, kill eth0, dhcp eth0, find dhcp-wlan1, kill wlan1, dhcp wlan1";
 
 }  // namespace
 
@@ -104,8 +110,14 @@ TEST(WanCore, NoClientFoundMeansNoKillAndTheCheckComesInTheFifthPass) {
 
 TEST(WanCore, PppoeResetsAndOtherValuesOnlyLetTheWaitRunOut) {
     // pppoe ends a wait and ignores the link; dhcp then waits for a change.
-    ScriptedSystem pppoe({{true, "dhcp"}, {false, "pppoe"}, {true, "pppoe"}, {true, "dhcp"},
-                          {true, "dhcp"}, {true, "dhcp"}, {true, "dhcp"}, {true, "dhcp"},
+    ScriptedSystem pppoe({{true, "dhcp"},
+                          {false, "pppoe"},
+                          {true, "pppoe"},
+                          {true, "dhcp"},
+                          {true, "dhcp"},
+                          {true, "dhcp"},
+                          {true, "dhcp"},
+                          {true, "dhcp"},
                           {false, "dhcp"}});
     std::vector<std::string> want = {kCableIn};
     want.insert(want.end(), 7, "-");

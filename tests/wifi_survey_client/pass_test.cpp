@@ -72,8 +72,8 @@ const SurveyIo IO = {fake_run,  fake_sleep, fake_scan, fake_read,          fake_
                      fake_link, fake_wpa,   fake_find, fake_hostapd_count, nullptr};
 
 std::string listed(const char* name, const char* channel) {
-    return std::string("<APList><AP name=\"") + name + "\" mac=\"001122AABBCC\" channel=\"" + channel +
-           "\" rssi=\"-40\" encrypt=\"WPA2-PSK\" tkip_aes=\"aes\" ></AP></APList>";
+    return std::string("<APList><AP name=\"") + name + "\" mac=\"001122AABBCC\" channel=\"" +
+           channel + "\" rssi=\"-40\" encrypt=\"WPA2-PSK\" tkip_aes=\"aes\" ></AP></APList>";
 }
 
 void pass(SurveyState& st) {
@@ -137,18 +137,23 @@ TEST(SurveyPass, ReconnectsThreeTimesThenGivesUpForGood) {
 TEST(SurveyPass, ChannelDecidesTheSecondaryChannel) {
     g = FakeBox();
     g.options = {{OPT_CLIENT_SSID, "Home"}, {OPT_CLIENT_ENCRYPTION, "psk2+ccmp"}};
-    for (auto c : {std::make_pair("7", "HT40+"), std::make_pair("8", "HT40-"), std::make_pair("1", "HT40+"),
-                   std::make_pair("14", "HT40-"), std::make_pair("", "HT40+")}) {
+    for (auto c :
+         {std::make_pair("7", "HT40+"), std::make_pair("8", "HT40-"), std::make_pair("1", "HT40+"),
+          std::make_pair("14", "HT40-"), std::make_pair("", "HT40+")}) {
         SurveyState st;
         g.scan_result = listed("Home", c.first);
         pass(st);
         EXPECT_TRUE(journal_has(std::string("set wireless.radio0.htmode=") + c.second)) << c.first;
         // An empty channel sets none and leaves the access point to pick (0).
-        EXPECT_EQ(journal_has(std::string("set wireless.radio0.channel=") + c.first), c.first[0] != 0) << c.first;
+        EXPECT_EQ(journal_has(std::string("set wireless.radio0.channel=") + c.first),
+                  c.first[0] != 0)
+            << c.first;
         std::string n = c.first[0] ? c.first : "0";
-        EXPECT_TRUE(journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
+        EXPECT_TRUE(
+            journal_has("sed -i \"s/channel=.*/channel=" + n + "/\" /tmp/run/hostapd-phy0.conf"));
         // No DHCP client ran on wlan1, so none is killed.
-        EXPECT_FALSE(journal_has("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`"));
+        EXPECT_FALSE(
+            journal_has("kill -9 `ps|grep '[u]dhcpc'|grep wlan1|awk -F \" \" '{print $1}'`"));
     }
 }
 

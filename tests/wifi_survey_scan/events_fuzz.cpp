@@ -14,8 +14,7 @@
 
 namespace {
 
-iw_range make_range()
-{
+iw_range make_range() {
     iw_range r;
     memset(&r, 0, sizeof r);
     r.we_version_compiled = 22;
@@ -30,8 +29,7 @@ iw_range make_range()
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly sized, so that any read past the elements is caught.
     std::vector<unsigned char> elements(data, data + size);
     unsigned security = 0, cipher = 0;

@@ -4,8 +4,7 @@
 
 #include "scan.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     static char list[AP_LIST_SIZE];
     int rc = cgi_scan(argc > 1 ? argv[1] : "wlan1", list);
     printf("%s\n", list);

@@ -18,8 +18,7 @@ namespace {
 std::vector<long> g_waits;
 std::vector<int> g_wait_errors;  // errno of the next waits, 0 for success
 
-int record_wait(long usec)
-{
+int record_wait(long usec) {
     g_waits.push_back(usec);
     if (g_wait_errors.empty()) return 0;
     int err = g_wait_errors.front();
@@ -42,8 +41,7 @@ const char WPA2_HOME[] =
 
 class Scan : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("BOX_WLAN_DIR", dir.path().c_str(), 1);
         g_waits.clear();
         g_wait_errors.clear();
@@ -51,8 +49,7 @@ protected:
 
     void scenario(const std::string& text) { ASSERT_TRUE(write_text(dir.file("scenario"), text)); }
 
-    Result run()
-    {
+    Result run() {
         std::vector<char> list(AP_LIST_SIZE + 16, '\0');
         int sock = iw_sockets_open();
         EXPECT_GE(sock, 0);
@@ -60,15 +57,15 @@ protected:
         int rc = cgi_get_scan(sock, "wlan1", list.data(), AP_LIST_SIZE, record_wait);
         std::string out = testing::internal::GetCapturedStdout();
         close(sock);
-        for (size_t i = AP_LIST_SIZE; i < list.size(); ++i) EXPECT_EQ('\0', list[i]) << "written past the list";
+        for (size_t i = AP_LIST_SIZE; i < list.size(); ++i)
+            EXPECT_EQ('\0', list[i]) << "written past the list";
         bool written = false;
         for (size_t i = 0; i < AP_LIST_SIZE; ++i) written = written || list[i];
         return {rc, out, list.data(), written};
     }
 
     // The buffer sizes of the result reads, in order.
-    std::vector<int> read_sizes()
-    {
+    std::vector<int> read_sizes() {
         std::vector<int> sizes;
         for (const std::string& line : read_lines(dir.file("journal"))) {
             size_t at = line.find("SIOCGIWSCAN size ");
@@ -80,31 +77,35 @@ protected:
     TempDir dir;
 };
 
-TEST_F(Scan, ListsNamedCellsInOrderWithTheirSecurity)
-{
-    scenario(std::string(WPA2_HOME) +
-             "cell 02:00:00:00:00:01\nfreq 2462\nqual 20 -80 0\nencode on\nessid-hex - 0\n"
-             "cell 00:11:22:33:44:55\nchannel 1\nfreq 2412\nqual 40 -71 0\nencode off\nessid Cafe Free\n"
-             "cell 02:00:00:00:00:02\nfreq 2472\nqual 20 -60 0\nencode on\nessid Old\n"
-             "cell 02:00:00:00:00:03\nfreq 2442\nqual 20 -65 0\nencode on\nessid Mixed\n"
-             "ie dd1a0050f20101000050f20202000050f2020050f2040100 0050f202\n"
-             "ie 30180100000fac020200000fac02000fac040100000fac010000\n");
+TEST_F(Scan, ListsNamedCellsInOrderWithTheirSecurity) {
+    scenario(
+        std::string(WPA2_HOME) +
+        "cell 02:00:00:00:00:01\nfreq 2462\nqual 20 -80 0\nencode on\nessid-hex - 0\n"
+        "cell 00:11:22:33:44:55\nchannel 1\nfreq 2412\nqual 40 -71 0\nencode off\nessid Cafe Free\n"
+        "cell 02:00:00:00:00:02\nfreq 2472\nqual 20 -60 0\nencode on\nessid Old\n"
+        "cell 02:00:00:00:00:03\nfreq 2442\nqual 20 -65 0\nencode on\nessid Mixed\n"
+        "ie dd1a0050f20101000050f20202000050f2020050f2040100 0050f202\n"
+        "ie 30180100000fac020200000fac02000fac040100000fac010000\n");
     Result r = run();
     EXPECT_EQ(0, r.rc);
     EXPECT_EQ("", r.printed);
-    EXPECT_EQ("<APList>"
-              "<AP name=\"Home\" mac=\"001122AABBCC\" channel=\"6\" rssi=\"-47\" encrypt=\"WPA2-PSK\" tkip_aes=\"aes\" ></AP>"
-              "<AP name=\"Cafe Free\" mac=\"001122334455\" channel=\"1\" rssi=\"-71\" encrypt=\"NONE\" tkip_aes=\"\" ></AP>"
-              "<AP name=\"Old\" mac=\"020000000002\" channel=\"13\" rssi=\"-60\" encrypt=\"WEP\" tkip_aes=\"\" ></AP>"
-              "<AP name=\"Mixed\" mac=\"020000000003\" channel=\"7\" rssi=\"-65\" encrypt=\"WPA/WPA2-1X\" tkip_aes=\"tkip/aes\" ></AP>"
-              "</APList>",
-              r.list);
+    EXPECT_EQ(
+        "<APList>"
+        "<AP name=\"Home\" mac=\"001122AABBCC\" channel=\"6\" rssi=\"-47\" encrypt=\"WPA2-PSK\" "
+        "tkip_aes=\"aes\" ></AP>"
+        "<AP name=\"Cafe Free\" mac=\"001122334455\" channel=\"1\" rssi=\"-71\" encrypt=\"NONE\" "
+        "tkip_aes=\"\" ></AP>"
+        "<AP name=\"Old\" mac=\"020000000002\" channel=\"13\" rssi=\"-60\" encrypt=\"WEP\" "
+        "tkip_aes=\"\" ></AP>"
+        "<AP name=\"Mixed\" mac=\"020000000003\" channel=\"7\" rssi=\"-65\" "
+        "encrypt=\"WPA/WPA2-1X\" tkip_aes=\"tkip/aes\" ></AP>"
+        "</APList>",
+        r.list);
     EXPECT_EQ(std::vector<long>{250000}, g_waits);
     EXPECT_EQ(std::vector<int>{4096}, read_sizes());
 }
 
-TEST_F(Scan, EmptyScanAndLevelsCarriedOver)
-{
+TEST_F(Scan, EmptyScanAndLevelsCarriedOver) {
     scenario("");
     Result r = run();
     EXPECT_EQ(0, r.rc);
@@ -116,13 +117,15 @@ TEST_F(Scan, EmptyScanAndLevelsCarriedOver)
              "cell 00:00:00:00:00:03\nfreq 2412\nqual 20 -30 0 0x2a\nencode off\nessid C\n" +
              "cell 00:00:00:00:00:04\nfreq 2412\nqual 20 200 0 0x08\nencode off\nessid D\n");
     r = run();
-    EXPECT_NE(std::string::npos, r.list.find("name=\"B\" mac=\"000000000002\" channel=\"1\" rssi=\"-47\""));
-    EXPECT_NE(std::string::npos, r.list.find("name=\"C\" mac=\"000000000003\" channel=\"1\" rssi=\"-47\""));
-    EXPECT_NE(std::string::npos, r.list.find("name=\"D\" mac=\"000000000004\" channel=\"1\" rssi=\"-56\""));
+    EXPECT_NE(std::string::npos,
+              r.list.find("name=\"B\" mac=\"000000000002\" channel=\"1\" rssi=\"-47\""));
+    EXPECT_NE(std::string::npos,
+              r.list.find("name=\"C\" mac=\"000000000003\" channel=\"1\" rssi=\"-47\""));
+    EXPECT_NE(std::string::npos,
+              r.list.find("name=\"D\" mac=\"000000000004\" channel=\"1\" rssi=\"-56\""));
 }
 
-TEST_F(Scan, ResultsNeverReadyGiveUpAfterTheBudget)
-{
+TEST_F(Scan, ResultsNeverReadyGiveUpAfterTheBudget) {
     scenario(std::string("eagain 1000\n") + WPA2_HOME);
     Result r = run();
     EXPECT_EQ(-2, r.rc);
@@ -142,8 +145,7 @@ TEST_F(Scan, ResultsNeverReadyGiveUpAfterTheBudget)
     EXPECT_EQ(148u, g_waits.size());
 }
 
-TEST_F(Scan, BufferGrowsToTheHintOrByDoubling)
-{
+TEST_F(Scan, BufferGrowsToTheHintOrByDoubling) {
     scenario(std::string("e2big 1 hint 9000\n") + WPA2_HOME);
     EXPECT_EQ(0, run().rc);
     EXPECT_EQ((std::vector<int>{4096, 9000}), read_sizes());
@@ -166,8 +168,7 @@ TEST_F(Scan, BufferGrowsToTheHintOrByDoubling)
     EXPECT_EQ(-2, run().rc);
 }
 
-TEST_F(Scan, RefusalsAndFailures)
-{
+TEST_F(Scan, RefusalsAndFailures) {
     struct Case {
         const char* scenario;
         std::vector<int> wait_errors;
@@ -195,8 +196,7 @@ TEST_F(Scan, RefusalsAndFailures)
     EXPECT_EQ(0, run().rc);
 }
 
-TEST_F(Scan, TriggerRefusedWithEpermReadsAtOnce)
-{
+TEST_F(Scan, TriggerRefusedWithEpermReadsAtOnce) {
     scenario(std::string("trigger EPERM\n") + WPA2_HOME);
     g_waits.clear();
     Result r = run();
@@ -205,30 +205,32 @@ TEST_F(Scan, TriggerRefusedWithEpermReadsAtOnce)
     EXPECT_EQ(std::vector<long>{0}, g_waits);
 }
 
-TEST_F(Scan, ANameCannotForgeAttributes)
-{
+TEST_F(Scan, ANameCannotForgeAttributes) {
     // 32 bytes, the most an ESSID holds: a reader that searches the list for
     // channel= and encrypt= would find these first.
-    scenario("cell 00:00:00:00:00:09\nfreq 2412\nqual 20 -50 0\nencode off\n"
-             "essid Home\" channel=\"13\" encrypt=\"NONE\n" +
-             std::string(WPA2_HOME));
+    scenario(
+        "cell 00:00:00:00:00:09\nfreq 2412\nqual 20 -50 0\nencode off\n"
+        "essid Home\" channel=\"13\" encrypt=\"NONE\n" +
+        std::string(WPA2_HOME));
     Result r = run();
-    EXPECT_EQ("<APList>"
-              "<AP name=\"Home&quot; channel=&quot;13&quot; encrypt=&quot;NONE\" "
-              "mac=\"000000000009\" channel=\"1\" rssi=\"-50\" encrypt=\"NONE\" tkip_aes=\"\" ></AP>"
-              "<AP name=\"Home\" mac=\"001122AABBCC\" channel=\"6\" rssi=\"-47\" encrypt=\"WPA2-PSK\" tkip_aes=\"aes\" ></AP>"
-              "</APList>",
-              r.list);
+    EXPECT_EQ(
+        "<APList>"
+        "<AP name=\"Home&quot; channel=&quot;13&quot; encrypt=&quot;NONE\" "
+        "mac=\"000000000009\" channel=\"1\" rssi=\"-50\" encrypt=\"NONE\" tkip_aes=\"\" ></AP>"
+        "<AP name=\"Home\" mac=\"001122AABBCC\" channel=\"6\" rssi=\"-47\" encrypt=\"WPA2-PSK\" "
+        "tkip_aes=\"aes\" ></AP>"
+        "</APList>",
+        r.list);
 }
 
-TEST_F(Scan, AFullListKeepsWholeEntriesAndCloses)
-{
+TEST_F(Scan, AFullListKeepsWholeEntriesAndCloses) {
     std::string text = "size-hint on\n";
     const int cells = 60;
     for (int i = 0; i < cells; ++i) {
         char cell[200];
-        snprintf(cell, sizeof cell, "cell 00:00:00:00:01:%02X\nfreq 2412\nqual 20 -50 0\nencode off\nessid %02d%s\n", i, i,
-                 "&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&");
+        snprintf(cell, sizeof cell,
+                 "cell 00:00:00:00:01:%02X\nfreq 2412\nqual 20 -50 0\nencode off\nessid %02d%s\n",
+                 i, i, "&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&");
         text += cell;
     }
     scenario(text);
@@ -256,8 +258,7 @@ TEST_F(Scan, AFullListKeepsWholeEntriesAndCloses)
     EXPECT_GT(sizes[1], 4096);
 }
 
-TEST_F(Scan, CgiScanReturnsZeroWhateverTheScan)
-{
+TEST_F(Scan, CgiScanReturnsZeroWhateverTheScan) {
     scenario("range off\n");
     char list[AP_LIST_SIZE] = {};
     testing::internal::CaptureStdout();
