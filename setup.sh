@@ -10,7 +10,7 @@ PACKAGES=(
   libcjson-dev libiw-dev
   wireless-tools
   busybox ffmpeg
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   util-linux iproute2 procps python3 curl
   g++-mips-linux-gnu qemu-user-static dpkg-dev
   qemu-user   # qemu-mips, which takes plugins: bench/player_insns.sh
