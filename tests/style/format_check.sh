@@ -5,7 +5,7 @@ set -uo pipefail
 cd "${BOX_SRC:-$(dirname "$0")/../..}"
 command -v clang-format >/dev/null || { echo "clang-format missing (./setup.sh installs it)"; exit 1; }
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-  mapfile -t files < <(git ls-files -- '*.c' '*.cpp' '*.h')
+  mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.c' '*.cpp' '*.h')
 else
   mapfile -t files < <(find . -path './build*' -prune -o -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) -print)
 fi
