@@ -138,7 +138,7 @@ def main():
         img = os.path.join(work, "good.img")
         subprocess.run([sys.executable, os.path.join(lane.SRC, "tests", "fw_upgrade", "fw_fixture.py"),
                         "image", img], check=True)
-        b.out("(while :; do grep MemAvailable /proc/meminfo; sleep 0.2; done >/tmp/avail.log) & echo $! >/tmp/avail.pid")
+        b.spawn("while :; do grep MemAvailable /proc/meminfo; sleep 0.2; done >/tmp/avail.log", "/tmp/avail.pid")
         subprocess.run(["curl", "-s", "-m", "600", "-o", "/dev/null", "-F",
                         "firmware=@%s;type=application/octet-stream" % img,
                         "http://127.0.0.1:%d/cgi-bin/fw_upgrade" % port])
