@@ -23,7 +23,7 @@ KINDS = [("mp3", ["-c:a", "libmp3lame", "-b:a", "192k"]), ("flac", ["-c:a", "fla
          ("m4a", ["-c:a", "aac", "-b:a", "128k"]), ("wma", ["-c:a", "wmav2", "-b:a", "128k"])]
 
 SNAP = ("cat /proc/uptime; head -n1 /proc/stat; grep -E '^processes' /proc/stat; "
-        "for p in /proc/[0-9]*; do [ -r $p/stat ] && echo \"$(cat $p/stat)\"; done 2>/dev/null")
+        "for p in /proc/[0-9]*; do [ -r $p/stat ] && echo \"$(cat $p/stat)\"; done 2>/dev/null; true")
 
 
 def snapshot(b):
@@ -138,15 +138,21 @@ def main():
         img = os.path.join(work, "good.img")
         subprocess.run([sys.executable, os.path.join(lane.SRC, "tests", "fw_upgrade", "fw_fixture.py"),
                         "image", img], check=True)
-        b.out("(while :; do grep MemAvailable /proc/meminfo; sleep 0.2; done >/tmp/avail.log) & echo $! >/tmp/avail.pid")
-        subprocess.run(["curl", "-s", "-m", "600", "-o", "/dev/null", "-F",
-                        "firmware=@%s;type=application/octet-stream" % img,
-                        "http://127.0.0.1:%d/cgi-bin/fw_upgrade" % port])
+        # Every 50 ms, with the shell's own read (no process per sample): the
+        # image is both in fw_upgrade's buffer and staged in /tmp for a moment.
+        b.spawn("while :; do read t i </proc/uptime; while read k v u; do [ $k = MemAvailable: ] && break; done "
+                "</proc/meminfo; echo $t MemAvailable $v; sleep 0.05; done >/tmp/avail.log", "/tmp/avail.pid")
+        answer = subprocess.run(["curl", "-s", "-m", "600", "-F", "firmware=@%s;type=application/octet-stream" % img,
+                                 "http://127.0.0.1:%d/cgi-bin/fw_upgrade" % port],
+                                stdout=subprocess.PIPE, text=True).stdout.strip()
         b.out("kill $(cat /tmp/avail.pid)")
-        low = min(int(l.split()[1]) for l in b.out("cat /tmp/avail.log").splitlines() if l.startswith("MemAvailable"))
+        samples = [l.split() for l in b.out("cat /tmp/avail.log").splitlines() if "MemAvailable" in l]
+        low = min(int(f[2]) for f in samples)
+        print("memory samples during the upload: %d over %.1f s of guest time"
+              % (len(samples), float(samples[-1][0]) - float(samples[0][0])), flush=True)
         oom = b.sh("dmesg | grep -i -c 'out of memory\\|oom-kill'")[1].strip()
-        print("memory during an upload while playing: lowest MemAvailable %d kB; OOM kills: %s" % (low, oom),
-              flush=True)
+        print("memory during an upload while playing: lowest MemAvailable %d kB; OOM kills: %s; the upload's "
+              "answer %r" % (low, oom, answer[:40]), flush=True)
     finally:
         b.close()
     print("machine: %s, %s" % (os.uname().nodename, time.strftime("%Y-%m-%d")))

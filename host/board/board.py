@@ -38,6 +38,8 @@ ICOUNT = "shift=1,sleep=on"
 # nanoseconds (3 ns); the 24Kc's counter counts every second cycle: 6 ns.
 HPT_FREQ = 166666667
 STICK_PCI = "0x12"
+# What rootfs/etc/board/console says when the console's shell ends.
+CONSOLE_ENDED = re.compile(rb"board: console shell ended, status \d+")
 
 
 def run(cmd, **kw):
@@ -174,7 +176,8 @@ class Board:
         return self.wait_up(timeout)
 
     def wait_up(self, timeout=120):
-        m = self.expect(rb"board: up ([0-9.]+)", timeout)
+        # The console's shell ends at a reboot's shutdown: not a fault here.
+        m = self.expect(rb"board: up ([0-9.]+)", timeout, shell_may_end=True)
         self.boots += 1
         self.mark = len(self.log)
         # A quiet console: no echo, no kernel messages, a plain prompt.
@@ -216,7 +219,7 @@ class Board:
             self.logfile.write(data)
             self.logfile.flush()
 
-    def expect(self, pattern, timeout):
+    def expect(self, pattern, timeout, shell_may_end=False):
         end = time.time() + timeout
         rx = re.compile(pattern)
         while True:
@@ -229,6 +232,9 @@ class Board:
                                  % (pattern, timeout, self.log[-1500:].decode(errors="replace")))
             if self.proc.poll() is not None:
                 raise BoardError("QEMU ended (status %s)" % self.proc.returncode)
+            if not shell_may_end and CONSOLE_ENDED.search(self.log, self.mark):
+                raise BoardError("the console's shell ended (init starts a new one; what was sent is lost); "
+                                 "its end:\n%s" % self.log[-1500:].decode(errors="replace"))
             self._read(min(left, 0.5))
 
     def sh(self, cmd, timeout=60, check=False):
@@ -247,6 +253,14 @@ class Board:
 
     def out(self, cmd, timeout=60):
         return self.sh(cmd, timeout, check=True)[1]
+
+    def spawn(self, cmd, pidfile):
+        """Starts cmd in the background, its PID in pidfile, as init's child,
+        not the console shell's: with the terminal's echo off, BusyBox's
+        interactive shell reads its input through stdio, where a SIGCHLD
+        that comes while it waits (a background job's end) reads as the
+        input's end; the shell exits and what was sent next is lost."""
+        return self.out("( (%s) & echo $! >%s )" % (cmd, pidfile))
 
     def wait_for(self, cond, timeout=60, every=0.5):
         """Waits until a guest shell condition holds; True when it did."""

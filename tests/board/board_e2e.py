@@ -9,6 +9,7 @@ import json
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lane  # noqa: E402
@@ -34,6 +35,11 @@ try:
     for d in lane.DAEMONS:
         t.eq(0, b.sh("/etc/init.d/%s running" % d)[0], "%s runs in the supervisor's view" % d)
     t.check("failed" not in b.out("cat /var/log/boot.log"), "every init script booted")
+    # A background job ending while the console's shell waits for input
+    # (SIGCHLD) must not end that shell and lose what is sent next.
+    b.spawn("sleep 1", "/tmp/sleep.pid")
+    time.sleep(3)
+    t.eq((0, "still here\n"), b.sh("echo still here", timeout=20), "the console's shell outlives a job's end")
 
     # ---- the stick: hotplug mount, scan, play ----
     t.check(b.wait_for("grep -q ' /tmp/mnt/sda1 vfat ' /proc/mounts", 30),
@@ -50,7 +56,7 @@ try:
     t.eq(entries(ref_list), entries(board_list), "the board's .udisklist has the user-mode run's entries")
     b.out("printf '%s' >/etc/config/playusb.xml" % lane.PLAYUSB.replace("\n", "\\n"))
     b.out("echo 10 >/sys/module/i2s_board/parameters/speed")
-    b.out("LD_PRELOAD=/lib/libtimewarp.so TIMEWARP=10 dorvu --log >/tmp/dorvu.log 2>&1 & echo $! >/tmp/dorvu.pid")
+    b.spawn("exec env LD_PRELOAD=/lib/libtimewarp.so TIMEWARP=10 dorvu --log >/tmp/dorvu.log 2>&1", "/tmp/dorvu.pid")
     tap = os.path.join(work, "tap")
     played = lane.wait_host(lambda: lane.closes(lane.tap_journal(work, tap)) >= ENTRIES, 900, 2)
     b.sh("kill -TERM $(cat /tmp/dorvu.pid); sleep 1")
@@ -81,6 +87,10 @@ try:
     t.eq(0, b.sh("nor set ssid_name=BoardBox")[0], "nor set")
     b.reboot()
     t.eq("BoardBox", b.sh("nor get ssid_name")[1].strip(), "nor get after the reboot gives the value back")
+    # The stick was there before the hotplug helper at this boot: rcS hands
+    # it the event as the kernel would (mdev shows its usage otherwise).
+    t.check(b.wait_for("grep -q ' /tmp/mnt/sda1 vfat ' /proc/mounts", 30), "the stick is mounted after the reboot")
+    t.check(b"Usage: mdev" not in b.log, "mdev took every hotplug event", b.log[-800:].decode(errors="replace"))
 
     # ---- a firmware upload through the box's httpd ----
     img = os.path.join(work, "good.img")

@@ -100,8 +100,8 @@ def tone(secs, rate, ch):
 
 
 # The MIPS lane's player test disk: a song of each of the nine extensions and
-# an album (FLAC under the APE name, as FFmpeg has no APE encoder) with its
-# CUE sheet.
+# a Monkey's Audio album (level 2, made from a WAV with Debian's encoder, as
+# FFmpeg has none) with its CUE sheet.
 SONGS = [
     ("a.mp3", 2, 44100, 2, ["-c:a", "libmp3lame", "-b:a", "128k"]),
     ("b.mp2", 2, 48000, 1, ["-c:a", "mp2", "-b:a", "128k"]),
@@ -111,7 +111,7 @@ SONGS = [
     ("f.wav", 2, 22050, 2, ["-c:a", "pcm_s16le"]),
     ("g.m4a", 2, 44100, 2, ["-c:a", "aac", "-b:a", "128k"]),
     ("h.ac3", 2, 48000, 2, ["-c:a", "ac3", "-b:a", "192k"]),
-    ("album.ape", 18, 44100, 2, ["-c:a", "flac", "-sample_fmt", "s16", "-f", "flac"]),
+    ("album.ape", 18, 44100, 2, ["-c:a", "pcm_s16le", "-f", "wav"]),
 ]
 CUE = ('PERFORMER "Band"\r\nTITLE "Album"\r\nFILE "album.ape" WAVE\r\n  TRACK 01 AUDIO\r\n'
        '    TITLE "One"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n'
@@ -123,8 +123,13 @@ def make_songs(d, only=None):
     for name, secs, rate, ch, opts in SONGS:
         if only and name not in only:
             continue
+        path = os.path.join(d, name)
+        out = path + ".wav" if name.endswith(".ape") else path
         subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", tone(secs, rate, ch)]
-                       + opts + [os.path.join(d, name)], check=True)
+                       + opts + [out], check=True)
+        if out != path:
+            subprocess.run([os.path.join(SRC, "tests", "support", "make_ape.sh"), "2", out, path], check=True)
+            os.unlink(out)
     if not only or "album.ape" in only:
         with open(os.path.join(d, "album.cue"), "w", newline="") as f:
             f.write(CUE)
