@@ -36,7 +36,9 @@ static void tb_trans(qemu_plugin_id_t id, struct qemu_plugin_tb* tb) {
         size_t fp = 0;
         for (size_t i = 0; i < n; i++) {
             struct qemu_plugin_insn* insn = qemu_plugin_tb_get_insn(tb, i);
-            if (qemu_plugin_insn_size(insn) == 4 && is_fp((const uint8_t*)qemu_plugin_insn_data(insn))) fp++;
+            if (qemu_plugin_insn_size(insn) == 4 &&
+                is_fp((const uint8_t*)qemu_plugin_insn_data(insn)))
+                fp++;
         }
         n = fp;
         if (!n) return;
@@ -57,8 +59,10 @@ QEMU_PLUGIN_EXPORT int qemu_plugin_install(qemu_plugin_id_t id, const qemu_info_
                                            char** argv) {
     (void)info;
     for (int i = 0; i < argc; i++)
-        if (strncmp(argv[i], "out=", 4) == 0) snprintf(s_out, sizeof s_out, "%s", argv[i] + 4);
-        else if (strcmp(argv[i], "fp=1") == 0) s_fp_only = 1;
+        if (strncmp(argv[i], "out=", 4) == 0)
+            snprintf(s_out, sizeof s_out, "%s", argv[i] + 4);
+        else if (strcmp(argv[i], "fp=1") == 0)
+            s_fp_only = 1;
     if (!s_out[0]) {
         fprintf(stderr, "insn_count: give out=FILE\n");
         return -1;
