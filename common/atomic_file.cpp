@@ -2,6 +2,7 @@
 
 #include "bounded.h"
 #include "handles.h"
+#include "write_all.h"
 
 #include <cerrno>
 #include <climits>
@@ -35,23 +36,6 @@ static bool is_own_temp_rest(const char* rest) {
     for (size_t i = 0; i < n; i++)
         if (!is_alnum(rest[i])) return false;
     return true;
-}
-
-static int write_all(int fd, const char* p, size_t len) {
-    while (len > 0) {
-        ssize_t w = write(fd, p, len);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (w == 0) {
-            errno = EIO;
-            return -1;
-        }
-        p += w;
-        len -= (size_t)w;
-    }
-    return 0;
 }
 
 void sync_dir_of(const char* path) {
@@ -108,8 +92,7 @@ int write_file_atomic(const char* path, const void* data, size_t len, unsigned o
     }
 
     int err = 0;
-    if (fchmod(fd.get(), mode) != 0 || write_all(fd.get(), (const char*)data, len) != 0 ||
-        fsync(fd.get()) != 0)
+    if (fchmod(fd.get(), mode) != 0 || !write_all(fd.get(), data, len) || fsync(fd.get()) != 0)
         err = errno;
     if (fd.reset() != 0 && !err) err = errno;
     if (!err && may_replace && !may_replace()) err = ECANCELED;

@@ -4,6 +4,7 @@
 
 #include "atomic_file.h"
 #include "tagtext.h"
+#include "write_all.h"
 
 #include <cerrno>
 #include <climits>
@@ -28,17 +29,6 @@ size_t append_number(char* out, size_t at, size_t n, long v) {
     while (k > 0 && at + 1 < n) out[at++] = digits[--k];
     out[at] = '\0';
     return at;
-}
-
-bool write_all(int fd, const char* p, size_t len) {
-    while (len > 0) {
-        ssize_t w = write(fd, p, len);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        len -= (size_t)w;
-    }
-    return true;
 }
 
 // Reads the whole regular file at path into doc (size n, terminated);

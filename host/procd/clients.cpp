@@ -2,6 +2,7 @@
 
 #include "handles.h"
 #include "paths.h"
+#include "write_all.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -37,17 +38,6 @@ int connect_supervisor(const char* who) {
         return -1;
     }
     return fd;
-}
-
-bool write_all(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
 }
 
 // Sends `req`, then copies the answer to stdout; with `skip_status` the
