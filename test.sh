@@ -70,9 +70,9 @@ run_ctest build-mips
 
 # The box on QEMU's MIPS Malta board: its own kernel and devices (host/board/).
 # Each script is one test here; it prints its own "NAME: N passed, N failed".
-# The emulated board has been seen to stop answering on its console once in
-# a while (QEMU itself; see host/board/README.md): a failed script is run once
-# more, and both runs' output stays in the log.
+# The emulated board's console has been seen to stop answering once after a
+# reboot, cause not found (see host/board/README.md): a failed script is run
+# once more, and both runs' output stays in the log.
 run_board() {
   local start=$SECONDS s
   trap 'took[board]=$(( ${took[board]:-0} + SECONDS - start )); trap - RETURN' RETURN
