@@ -29,7 +29,7 @@ work=$cache/kernel-build
 rm -rf "$work"
 # A build of other inputs from the same source package starts this one off;
 # else a fresh build.
-prev=$(ls -td "$cache"/kernel-*/done 2>/dev/null | head -n1)
+prev=$(ls -td "$cache"/kernel-*/done 2>/dev/null | head -n1 || true)
 if [ -n "$prev" ] && [ "$(cat "$prev")" = "$(dpkg-query -W -f='${Version}' linux-source-6.1)" ]; then
   prev=${prev%/done}
   echo "build-kernel: building $dir from ${prev##*/}" >&2
