@@ -27,7 +27,7 @@ if [ -f "$dir/done" ]; then echo "$dir"; exit 0; fi
 
 rm -rf "$dir"; mkdir -p "$dir"
 start=$SECONDS
-echo "build-busybox: building in $dir (about 3 minutes on 2 cores)" >&2
+echo "build-busybox: building in $dir (under a minute on 2 idle cores)" >&2
 cp -a "$src" "$dir/src"
 cat "$here/busybox.config" "$dir/src/debian/config/os/linux" "$dir/src/debian/config/pkg/static" >"$dir/src/.config"
 mk=(make -s -C "$dir/src" CROSS_COMPILE=$cross ARCH=mips)

@@ -40,7 +40,7 @@ if [ -n "$prev" ] && [ "$(cat "$prev")" = "$(dpkg-query -W -f='${Version}' linux
   mv "$work/linux-source-6.1/arch/mips/mti-malta/malta-time.c" "$work/src/arch/mips/mti-malta/"
   rm -rf "$work/linux-source-6.1"
 else
-  echo "build-kernel: building $dir (about 8 minutes on 2 cores)" >&2
+  echo "build-kernel: building $dir (about 5 minutes on 2 idle cores)" >&2
   mkdir -p "$work/out"
   tar -xJf "$tarball" -C "$work"
   mv "$work/linux-source-6.1" "$work/src"
